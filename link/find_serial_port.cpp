@@ -1,0 +1,55 @@
+#include <cstdio>
+#include <cstring>
+
+#include "link/serial_link.h"
+
+namespace {
+
+constexpr const char* port_name_prefix = "\\\\.\\COM";
+constexpr unsigned short port_count = 21;  // COM0 to COM20
+constexpr int port_name_size = 20;
+
+}  // namespace
+
+std::int32_t find_serial_port(HANDLE* printer_port) {
+    unsigned short port_number = 0;
+    for (; port_number < port_count; ++port_number) {
+        char port_name[port_name_size];
+        std::memset(port_name, 0, sizeof port_name);
+        std::snprintf(port_name, sizeof port_name, "%s%hu", port_name_prefix, port_number);
+        if (open_serial_port(printer_port, port_name) > 0) {
+            break;
+        }
+    }
+    return port_number == port_count ? -1 : 1;
+}
+
+std::int32_t open_serial_port(HANDLE* printer_port, const char* port_name) {
+    // Share mode 0: the port is ours alone while it is open, so a port that
+    // another program holds fails here and the search moves on.
+    *printer_port = CreateFileA(port_name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                0, nullptr);
+    if (*printer_port == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+
+    DCB line_settings;
+    std::memset(&line_settings, 0, sizeof line_settings);
+    line_settings.DCBlength = sizeof line_settings;
+    if (!BuildCommDCBA(printer_line_mode, &line_settings)) {
+        // A port we cannot configure is of no use; let it go now rather than
+        // hold it, unreferenced, until the process ends.
+        CloseHandle(*printer_port);
+        *printer_port = INVALID_HANDLE_VALUE;
+        return -1;
+    }
+    SetCommState(*printer_port, &line_settings);
+
+    COMMTIMEOUTS timeouts;
+    std::memset(&timeouts, 0, sizeof timeouts);
+    timeouts.ReadIntervalTimeout = read_timeout_ms;
+    timeouts.ReadTotalTimeoutMultiplier = read_timeout_ms;
+    timeouts.ReadTotalTimeoutConstant = read_timeout_ms;
+    SetCommTimeouts(*printer_port, &timeouts);
+    return 1;
+}

@@ -1,0 +1,21 @@
+// The one header the program includes for everything below it.
+//
+// The program is written against the Windows console, serial and timing
+// functions by their own names. On Windows this header is the real API; on
+// every other system it declares our own subset of it (platform/win_subset.h),
+// implemented by the POSIX layer or, in the unit tests, by the fake.
+//
+// The command interpreter's three commands ("chcp 28591", "cls",
+// "pause > NUL") all go through run_console_command, so that no shell is ever
+// started where there is no command interpreter to honour them.
+#pragma once
+
+#if defined(_WIN32)
+#include "platform/windows/win_api.h"
+#else
+#include "platform/win_subset.h"
+#endif
+
+// Hands one command line to the system's command interpreter and waits until
+// it has ended. The result is not meant to be examined.
+int run_console_command(const char* command);

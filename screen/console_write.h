@@ -1,0 +1,16 @@
+// Every text goes to the screen the same way: its own cursor move, then one
+// write of exactly its length.
+#pragma once
+
+#include "platform/platform.h"
+#include "screen/screen_map.h"
+
+inline void write_at(HANDLE console_out, COORD position, const char* text, DWORD length) {
+    DWORD written = 0;
+    SetConsoleCursorPosition(console_out, position);
+    WriteConsoleA(console_out, text, length, &written, nullptr);
+}
+
+inline void write_placed(HANDLE console_out, const placed_text& placed) {
+    write_at(console_out, placed.position, placed.text, placed.length);
+}

@@ -1,0 +1,20 @@
+#include <cstdio>
+#include <cstring>
+
+#include "screen/console_write.h"
+#include "screen/screen.h"
+
+void show_height(HANDLE console_out, float z_height, char* text) {
+    // Blank first: a value whose text got shorter must leave nothing behind.
+    write_placed(console_out, height_blank);
+    SetConsoleCursorPosition(console_out, height_field);
+
+    // 255 bytes hold any float with three decimals, so the text is never cut.
+    std::memset(text, 0, 255);
+    std::snprintf(text, 255, "%.3f", static_cast<double>(z_height));
+
+    DWORD written = 0;
+    SetConsoleTextAttribute(console_out, height_attribute);
+    WriteConsoleA(console_out, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    SetConsoleTextAttribute(console_out, resting_attribute);
+}
