@@ -9,9 +9,9 @@ void show_height(HANDLE console_out, float z_height, char* text) {
     write_placed(console_out, height_blank);
     SetConsoleCursorPosition(console_out, height_field);
 
-    // 255 bytes hold any float with three decimals, so the text is never cut.
-    std::memset(text, 0, 255);
-    std::snprintf(text, 255, "%.3f", static_cast<double>(z_height));
+    // Any float with three decimals is far shorter, so the text is never cut.
+    std::memset(text, 0, height_text_limit);
+    std::snprintf(text, height_text_limit, "%.3f", static_cast<double>(z_height));
 
     DWORD written = 0;
     SetConsoleTextAttribute(console_out, height_attribute);
