@@ -1,7 +1,6 @@
 #include "platform/common/mode_string.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -72,6 +71,23 @@ bool stop_bits_from_text(const char*& cursor, BYTE* stop_bits) {
 
 bool data_bits_valid(DWORD bits) { return bits >= 5 && bits <= 8; }
 
+// Moves past the comma that starts the next field. Gives false at the end
+// of the string; *malformed tells when something other than a comma stood
+// there.
+bool next_field(const char*& cursor, bool* malformed) {
+    skip_spaces(cursor);
+    if (*cursor == '\0') {
+        return false;
+    }
+    if (*cursor != ',') {
+        *malformed = true;
+        return false;
+    }
+    ++cursor;
+    skip_spaces(cursor);
+    return true;
+}
+
 // "baud[,parity[,data[,stop[,flow]]]]", flow being x (XON/XOFF) or p
 // (hardware handshaking).
 bool parse_positional(const char* cursor, DCB* settings) {
@@ -80,54 +96,39 @@ bool parse_positional(const char* cursor, DCB* settings) {
         return false;
     }
     settings->BaudRate = expand_short_baud(baud);
-    skip_spaces(cursor);
-    if (*cursor == '\0') {
-        return true;
+
+    bool malformed = false;
+    if (!next_field(cursor, &malformed)) {
+        return !malformed;
     }
-    if (*cursor++ != ',') {
-        return false;
-    }
-    skip_spaces(cursor);
     BYTE parity = NOPARITY;
     if (!parity_from_letter(*cursor++, &parity)) {
         return false;
     }
     settings->Parity = parity;
     settings->fParity = parity != NOPARITY;
-    skip_spaces(cursor);
-    if (*cursor == '\0') {
-        return true;
+
+    if (!next_field(cursor, &malformed)) {
+        return !malformed;
     }
-    if (*cursor++ != ',') {
-        return false;
-    }
-    skip_spaces(cursor);
     DWORD data_bits = 0;
     if (!read_number(cursor, &data_bits) || !data_bits_valid(data_bits)) {
         return false;
     }
     settings->ByteSize = static_cast<BYTE>(data_bits);
-    skip_spaces(cursor);
-    if (*cursor == '\0') {
-        return true;
+
+    if (!next_field(cursor, &malformed)) {
+        return !malformed;
     }
-    if (*cursor++ != ',') {
-        return false;
-    }
-    skip_spaces(cursor);
     BYTE stop_bits = ONESTOPBIT;
     if (!stop_bits_from_text(cursor, &stop_bits)) {
         return false;
     }
     settings->StopBits = stop_bits;
-    skip_spaces(cursor);
-    if (*cursor == '\0') {
-        return true;
+
+    if (!next_field(cursor, &malformed)) {
+        return !malformed;
     }
-    if (*cursor++ != ',') {
-        return false;
-    }
-    skip_spaces(cursor);
     const char flow = static_cast<char>(std::tolower(static_cast<unsigned char>(*cursor++)));
     if (flow == 'x') {
         settings->fOutX = 1;
