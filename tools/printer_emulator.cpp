@@ -493,8 +493,10 @@ int main(int argc, char** argv) {
     emulator.idle_since_us = now_us();
     run(&emulator, wait_mask);
 
-    if (emulator.master >= 0 && emulator.slave_open) {
-        log_partial_line(&emulator);
+    // Bytes that arrived just before the stop were received all the same.
+    if (emulator.master >= 0) {
+        if (!emulator.slave_open && slave_was_opened(emulator.master)) slave_opened(&emulator);
+        if (emulator.slave_open && read_master(&emulator)) log_partial_line(&emulator);
     }
     log_event(emulator, "exit " + z_text(emulator.z) + " lines=" + std::to_string(emulator.lines_received));
     close_master(&emulator);

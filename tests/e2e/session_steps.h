@@ -1,0 +1,92 @@
+// Steps the end-to-end tests share: wait for a screen, step the height,
+// end the run and check the terminal was given back as it was.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "expected_screen.h"
+#include "zcal_session.h"
+
+namespace e2e {
+
+// Generous: a loaded machine may be slow, and waiting costs nothing when
+// things go right.
+constexpr double deadline_seconds = 10.0;
+
+// The printer wait after the port opens, before the bed line is drawn.
+constexpr std::int64_t printer_wait_us = 2222000;
+
+inline std::string move_line(const std::string& height) { return "G1 F600 Z" + height; }
+
+// The height after one key, as the program computes it: the step added in
+// double precision, the sum kept in single precision.
+inline float stepped(float z, char key) {
+    double step = 0.0;
+    switch (key) {
+    case 'a': case 'A': step = 1.0; break;
+    case 'z': case 'Z': step = -1.0; break;
+    case 'e': case 'E': step = 0.1; break;
+    case 'r': case 'R': step = -0.1; break;
+    case 't': case 'T': step = 0.01; break;
+    case 'y': case 'Y': step = -0.01; break;
+    default: break;
+    }
+    return static_cast<float>(static_cast<double>(z) + step);
+}
+
+inline std::string height_text(float z) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", static_cast<double>(z));
+    return text;
+}
+
+// The height field: 10 cells from (30,6).
+inline std::string field_showing(const std::string& height) {
+    std::string field = height;
+    field.resize(10, ' ');
+    return field;
+}
+
+inline std::int64_t wait_for_screen(Zcal_session& session, const Expected_screen& expected) {
+    return session.wait_until([&] { return differences(expected, session).empty(); }, deadline_seconds);
+}
+
+inline bool bed_line_shown(const Zcal_session& session) { return session.text_at(63, 20, 16) == bed_text; }
+
+inline std::int64_t wait_for_bed_line(Zcal_session& session) {
+    return session.wait_until([&] { return bed_line_shown(session); }, deadline_seconds);
+}
+
+inline bool wait_for_height(Zcal_session& session, const std::string& height) {
+    return session.wait_until([&] { return session.text_at(30, 6, 10) == field_showing(height); },
+                              deadline_seconds) >= 0;
+}
+
+inline bool wait_for_lines(Zcal_session& session, std::size_t count) {
+    return session.wait_until([&] { return session.received_lines().size() >= count; }, deadline_seconds) >= 0;
+}
+
+inline bool raw_mode(const termios& mode) { return (mode.c_lflag & (ICANON | ECHO)) == 0; }
+
+// Checks, after the run ended, that the terminal is in the mode it had before.
+inline void expect_terminal_restored(const Zcal_session& session) {
+    termios after = session.terminal_mode();
+    EXPECT_TRUE(same_mode(session.mode_before(), after))
+        << "before: " << describe_mode(session.mode_before()) << "\nafter:  " << describe_mode(after);
+}
+
+// Space ends the run with status 0 and gives the terminal back as it was.
+inline void end_with_space(Zcal_session& session) {
+    session.type(" ");
+    int status = -1;
+    ASSERT_TRUE(session.wait_exit(deadline_seconds, &status)) << "Space did not end zcal\n" << session.dump();
+    EXPECT_EQ(status, 0);
+    expect_terminal_restored(session);
+    // Below the frame, so the shell's prompt does not land inside it.
+    EXPECT_GT(session.cursor_row(), 24);
+}
+
+} // namespace e2e
