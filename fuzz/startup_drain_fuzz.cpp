@@ -1,0 +1,58 @@
+// The start-up wait and drain against any boot chatter: bytes in any amount
+// and at any times, before, during and after the start-up sleep, possibly
+// with the port failing part way.
+//
+// Input: a flag byte (bit 0: the port fails at a time given by the next
+// word, in 50 µs steps), then the printer's output as chunks from the moment
+// the port opened (see schedule_printer_output).
+//
+// What must hold:
+//   - the whole start-up sleep is taken first, in one piece;
+//   - the drain goes on while bytes keep coming and stops only when the line
+//     has been quiet for a read time-out (the next byte, if any, had not yet
+//     arrived) or the port failed: everything already waiting is gone;
+//   - each byte costs at most one read time-out, so the time spent after the
+//     sleep is bounded by the bytes taken.
+#include "fuzz/fuzz_input.h"
+#include "link/serial_link.h"
+
+namespace {
+
+constexpr std::uint64_t read_time_out_us = 2000;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz_input input{data, size};
+    fake::reset();
+    fake::add_port(0);
+    HANDLE port = INVALID_HANDLE_VALUE;
+    FUZZ_CHECK(open_serial_port(&port, fake::port_name(0).c_str()) == 1);
+
+    const std::uint8_t flags = input.byte();
+    std::uint64_t vanish_us = UINT64_MAX;
+    if (flags & 1) {
+        vanish_us = std::uint64_t{input.word()} * 50;
+        fake::vanish_at(0, vanish_us);
+    }
+    std::vector<arrival> arrivals;
+    const std::string sent = schedule_printer_output(&input, 0, &arrivals);
+
+    const std::size_t calls_before = fake::trace().size();
+    wait_for_printer(port);
+
+    const std::size_t taken = sent.size() - fake::unread_bytes(0);
+    const std::uint64_t sleep_us = fake::ms(printer_start_up_ms);
+    const std::uint64_t spent_us = fake::now_us();
+
+    FUZZ_CHECK(fake::trace_of("Sleep") == std::vector<std::string>{"Sleep 2222"});
+    FUZZ_CHECK(fake::trace().size() > calls_before && fake::trace()[calls_before] == "Sleep 2222");
+    const bool failed = fake::now_us() >= vanish_us;
+    const bool quiet = taken == sent.size() || arrivals[taken].at_us > fake::now_us();
+    FUZZ_CHECK(failed || quiet);
+    FUZZ_CHECK(fake::trace_of("ReadFile").size() <= taken + 1);
+    FUZZ_CHECK(spent_us >= sleep_us);
+    FUZZ_CHECK(spent_us <= sleep_us + read_time_out_us * (taken + 1));
+    CloseHandle(port);
+    return 0;
+}
