@@ -3,6 +3,8 @@
 // between calls; the port's handle lives with the caller.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/platform.h"
 
 // How many bytes of a reply read_reply keeps; the buffer it is given must hold
