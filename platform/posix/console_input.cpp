@@ -37,8 +37,9 @@ void prepare() {
         return;
     }
     console_start();
+    // seen_window_changes stays 0: a resize between the start of the session
+    // and the first look at the input is a resize all the same.
     input.ready = true;
-    input.seen_window_changes = window_change_count();
     key_decoder_init(&input.decoder, console_uses_utf8());
     // Input that is no terminal is no console: there is nothing to read key
     // presses from, and polling it would never end.

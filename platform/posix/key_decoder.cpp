@@ -334,6 +334,15 @@ void give_up_sequence(key_decoder* d, record_sink* sink, std::uint64_t now_ms, b
 }
 
 bool is_final_byte(unsigned char byte) { return byte >= 0x40 && byte <= 0x7E; }
+
+bool only_digits(const unsigned char* bytes, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        if (bytes[i] < '0' || bytes[i] > '9') {
+            return false;
+        }
+    }
+    return length > 0;
+}
 bool is_parameter_byte(unsigned char byte) { return byte >= 0x20 && byte <= 0x3F; }
 
 // Handles one byte; gives false when the byte ended a sequence without
@@ -387,7 +396,10 @@ bool take_byte(key_decoder* d, unsigned char byte, std::uint64_t now_ms, record_
                 d->bytes_still_needed = 3;
                 return true;
             }
-            if (is_final_byte(byte)) {
+            // rxvt ends its Shift-modified keys with '$' (ESC [ 2 $ for
+            // Shift-Insert), which is no final byte: right after a single
+            // number it ends the sequence all the same.
+            if (is_final_byte(byte) || (byte == '$' && only_digits(d->sequence, d->sequence_length))) {
                 sink->push(decode_csi(d->sequence, d->sequence_length, byte, d->extra_state));
                 d->state = ground;
                 return true;
