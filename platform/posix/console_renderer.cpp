@@ -250,8 +250,14 @@ void renderer_clear(console_renderer* renderer) {
     renderer->cursor_y = 0;
 }
 
-void renderer_repaint(console_renderer* renderer) {
+void renderer_terminal_changed(console_renderer* renderer) {
     renderer->sent_style = -1;
+    renderer->terminal_x = -1;
+    renderer->terminal_y = -1;
+}
+
+void renderer_repaint(console_renderer* renderer) {
+    renderer_terminal_changed(renderer);
     clear_terminal(renderer);
     for (int row = 0; row < screen_model_rows; ++row) {
         for (int column = 0; column < screen_model_columns; ++column) {

@@ -64,6 +64,9 @@ void renderer_set_attribute(console_renderer* renderer, WORD attribute);
 void renderer_write(console_renderer* renderer, const char* bytes, std::size_t length);
 // Blanks the screen in the current colours; the cursor goes home.
 void renderer_clear(console_renderer* renderer);
+// Something other than the renderer wrote to the terminal: the style and
+// the cursor position it last sent no longer hold.
+void renderer_terminal_changed(console_renderer* renderer);
 // Draws every remembered cell again on a cleared terminal.
 void renderer_repaint(console_renderer* renderer);
 // Leaves the terminal as a shell wants it: default colours, the cursor

@@ -50,8 +50,7 @@ void wait_for_large_enough_terminal() {
             const std::size_t length = format_size_message(columns, rows, message, sizeof message);
             output_append_text(screen->out, "\x1b[0m\x1b[H\x1b[2J");
             output_append(screen->out, message, length);
-            screen->sent_style = -1;
-            screen->terminal_x = -1;
+            renderer_terminal_changed(screen);
             shown_columns = columns;
             shown_rows = rows;
         }
