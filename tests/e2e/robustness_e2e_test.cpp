@@ -40,7 +40,7 @@ TEST_P(ZcalWithoutPort, ShowsTheErrorWaitsSilentlyForOneKeyAndExitsWithZero) {
     ASSERT_GE(wait_for_screen(session, expected), 0) << differences(expected, session);
 
     // It waits for a key, and shows nothing while it does.
-    session.settle(1.0);
+    expect_idle_while_waiting(session, 1.0);
     int status = -1;
     ASSERT_FALSE(session.wait_exit(0, &status)) << "ended without a key";
     EXPECT_TRUE(screen_matches(expected, session));
@@ -111,6 +111,7 @@ TEST_P(ZcalWithFaultyPrinter, KeepsSteppingAndShowingAndSpaceStillEndsIt) {
     sent.resize(printer.lines_it_takes);
     wait_for_lines(session, sent.size());
     EXPECT_EQ(session.log_texts(), sent) << session.log();
+    expect_idle_while_waiting(session, 1.0);
     end_with_space(session);
 }
 
@@ -168,6 +169,29 @@ INSTANTIATE_TEST_SUITE_P(
                       Ending_case{"ctrl_c_during_printer_wait", Ending::ctrl_c_during_printer_wait},
                       Ending_case{"sigterm", Ending::sigterm}, Ending_case{"sighup", Ending::sighup}),
     case_name<Ending_case>);
+
+// ---- The terminal ---------------------------------------------------------------
+
+TEST(ZcalTerminal, TooSmallShowsAMessageUntilEnlargedThenRunsAsUsual) {
+    Launch launch;
+    launch.columns = 80;
+    launch.rows = 24;
+    Zcal_session session(launch);
+    ASSERT_GE(session.wait_until([&] { return session.row(0).find("119") != std::string::npos; }, deadline_seconds),
+              0)
+        << "no word of the size needed\n"
+        << session.dump();
+    session.settle(0.5);
+    EXPECT_EQ(session.row(3).find("Tandrovelmaris"), std::string::npos) << "drew the screen anyway";
+
+    session.resize(screen_columns, screen_rows);
+    Expected_screen expected = fixed_screen(Frame_glyphs::line_drawing);
+    put(&expected, 63, 20, bed_text);
+    ASSERT_GE(wait_for_screen(session, expected), 0) << differences(expected, session);
+    session.type("a");
+    EXPECT_TRUE(wait_for_height(session, "201.000")) << session.dump();
+    end_with_space(session);
+}
 
 // ---- End of input ---------------------------------------------------------------
 

@@ -69,6 +69,16 @@ inline bool wait_for_lines(Zcal_session& session, std::size_t count) {
     return session.wait_until([&] { return session.received_lines().size() >= count; }, deadline_seconds) >= 0;
 }
 
+// Waits this long and checks zcal did not spin meanwhile: waiting for keys
+// or for the printer costs next to no processor time. Only an upper bound,
+// which a slow or loaded machine can only make easier to meet.
+inline void expect_idle_while_waiting(Zcal_session& session, double seconds) {
+    double before = session.zcal_cpu_seconds();
+    session.settle(seconds);
+    double used = session.zcal_cpu_seconds() - before;
+    EXPECT_LT(used, seconds / 4) << "zcal used " << used << " s of processor time in " << seconds << " s";
+}
+
 inline bool raw_mode(const termios& mode) { return (mode.c_lflag & (ICANON | ECHO)) == 0; }
 
 // Checks, after the run ended, that the terminal is in the mode it had before.

@@ -83,8 +83,8 @@ Zcal_session::Zcal_session(const Launch& launch) {
     directory_ = directory;
 
     winsize size{};
-    size.ws_row = screen_rows;
-    size.ws_col = screen_columns;
+    size.ws_row = static_cast<unsigned short>(launch.rows);
+    size.ws_col = static_cast<unsigned short>(launch.columns);
     if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) {
         ADD_FAILURE() << "openpty: " << std::strerror(errno);
         return;
@@ -94,7 +94,7 @@ Zcal_session::Zcal_session(const Launch& launch) {
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
     tcgetattr(slave_, &mode_before_);
 
-    vterm_ = vterm_new(screen_rows, screen_columns);
+    vterm_ = vterm_new(launch.rows, launch.columns);
     vterm_set_utf8(vterm_, 1);
     vterm_output_set_callback(vterm_, &Zcal_session::forward_output, this);
     screen_ = vterm_obtain_screen(vterm_);
@@ -239,6 +239,16 @@ void Zcal_session::type(const std::string& bytes) {
     if (master_ >= 0) write_all(master_, bytes);
 }
 
+void Zcal_session::resize(int columns, int rows) {
+    pump(0);
+    vterm_set_size(vterm_, rows, columns);
+    winsize size{};
+    size.ws_row = static_cast<unsigned short>(rows);
+    size.ws_col = static_cast<unsigned short>(columns);
+    // The kernel tells the program with SIGWINCH.
+    ioctl(master_, TIOCSWINSZ, &size);
+}
+
 void Zcal_session::close_terminal() {
     if (master_ >= 0) close(master_);
     master_ = -1;
@@ -255,6 +265,21 @@ pid_t Zcal_session::zcal_pid() {
     std::string text = read_file(directory_ + "/command.pid");
     if (!text.empty()) zcal_pid_ = static_cast<pid_t>(std::atol(text.c_str()));
     return zcal_pid_;
+}
+
+double Zcal_session::zcal_cpu_seconds() {
+    std::string stat = read_file("/proc/" + std::to_string(zcal_pid()) + "/stat");
+    // After the command name, which may hold spaces, in parentheses:
+    // state is field 3, utime field 14 and stime field 15.
+    std::size_t name_end = stat.rfind(')');
+    if (name_end == std::string::npos) return -1;
+    std::istringstream fields(stat.substr(name_end + 2));
+    std::string field;
+    double ticks = 0;
+    for (int number = 3; number <= 15 && fields >> field; ++number) {
+        if (number >= 14) ticks += std::atof(field.c_str());
+    }
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 bool Zcal_session::wait_exit(double seconds, int* exit_status) {

@@ -33,6 +33,8 @@ struct Launch {
     std::string locale = "C.UTF-8";
     // zcal's standard input is /dev/null instead of the terminal.
     bool stdin_from_null = false;
+    int columns = screen_columns;
+    int rows = screen_rows;
 };
 
 // One line the printer received, from the emulator's log.
@@ -69,6 +71,8 @@ public:
     int cursor_row() const;
 
     void type(const std::string& bytes);
+    // Resizes the terminal, as a user dragging its window does.
+    void resize(int columns, int rows);
     void close_terminal(); // closes the pty master: the user's terminal is gone
 
     // Terminal mode of the pty as the program's side sees it.
@@ -77,6 +81,8 @@ public:
 
     // zcal's own process id (it runs under the namespace script).
     pid_t zcal_pid();
+    // The processor time zcal has used so far, in seconds.
+    double zcal_cpu_seconds();
     // Waits for the script, and so zcal, to end. False when it did not in
     // time. The status is the script's: zcal's own exit status, or 128 + N
     // when signal N ended zcal.
@@ -86,7 +92,7 @@ public:
     std::vector<std::string> log_events() const;  // "#open", "#close ...", ...
     std::vector<std::string> log_texts() const;   // received_lines, text only
     std::string log() const;                      // the log as it is, for messages
-    // The emulator's last event ("#exit ..."), once it has written it.
+    // Waits until the emulator has logged an event starting with prefix.
     bool wait_for_event(const std::string& prefix, double seconds);
 
 private:
