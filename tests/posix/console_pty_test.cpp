@@ -159,6 +159,61 @@ bool raw_with_signals(const struct termios& mode) {
     return !(mode.c_lflag & ICANON) && !(mode.c_lflag & ECHO) && (mode.c_lflag & ISIG);
 }
 
+std::string file_text(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// A temporary file's path; the file is removed when the test ends.
+struct temporary_file {
+    std::string path;
+    temporary_file() {
+        char name[] = "/tmp/zcal-test-XXXXXX";
+        const int fd = mkstemp(name);
+        if (fd >= 0) {
+            close(fd);
+            path = name;
+        }
+    }
+    ~temporary_file() {
+        if (!path.empty()) {
+            unlink(path.c_str());
+        }
+    }
+};
+
+// Runs a program with standard input and output on fds of the test's
+// choosing, and gives its wait status, or -1 (and kills it) when it has not
+// ended in time.
+int run_without_terminal(const std::vector<std::string>& arguments, int input, int output,
+                         int timeout_ms = 10000) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(input, STDIN_FILENO);
+        dup2(output, STDOUT_FILENO);
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = -1;
+    const auto deadline = steady_clock::now() + milliseconds(timeout_ms);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (steady_clock::now() >= deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        usleep(10000);
+    }
+    return status;
+}
+
 // zcal probes the machine's real USB serial devices: on a machine with one,
 // the run would open it. These tests need a machine without.
 bool machine_has_a_port() {
@@ -250,17 +305,9 @@ TEST_F(zcal_on_terminal, ctrl_c_ends_it_with_the_terminal_given_back) {
 }
 
 TEST_F(zcal_on_terminal, ctrl_z_suspends_it_cooked_and_fg_brings_it_back_raw_and_redrawn) {
-    char path[] = "/tmp/zcal-job-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    const std::string log_path = path;
-    auto job_log = [&] {
-        std::ifstream file(log_path);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    };
+    temporary_file job_file;
+    const std::string& log_path = job_file.path;
+    auto job_log = [&] { return file_text(log_path); };
     // zcal as the foreground job of a shell, as a person runs it.
     on_terminal run({ZCAL_CONSOLE_DRIVER, "--job", log_path, ZCAL_BINARY}, 130, 30, "C.UTF-8");
     run.set_rows(30);
@@ -291,7 +338,6 @@ TEST_F(zcal_on_terminal, ctrl_z_suspends_it_cooked_and_fg_brings_it_back_raw_and
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_NE(job_log().find("exited 0"), std::string::npos) << job_log();
     EXPECT_TRUE(cooked(run.mode()));
-    unlink(log_path.c_str());
 }
 
 TEST_F(zcal_on_terminal, a_small_terminal_is_asked_to_grow_and_waited_for) {
@@ -326,54 +372,21 @@ TEST(zcal_without_terminal, input_that_is_no_terminal_ends_the_run_at_once) {
     if (machine_has_a_port()) {
         GTEST_SKIP() << "this machine has a USB serial device that zcal would open";
     }
-    char output_path[] = "/tmp/zcal-output-XXXXXX";
-    const int output = mkstemp(output_path);
-    ASSERT_GE(output, 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int nothing = open("/dev/null", O_RDONLY);
-        dup2(nothing, STDIN_FILENO);
-        dup2(output, STDOUT_FILENO);
-        execl(ZCAL_BINARY, ZCAL_BINARY, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = -1;
-    const auto deadline = steady_clock::now() + milliseconds(10000);
-    while (waitpid(pid, &status, WNOHANG) == 0 && steady_clock::now() < deadline) {
-        usleep(10000);
-    }
-    if (steady_clock::now() >= deadline) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        FAIL() << "zcal did not end";
-    }
-    EXPECT_TRUE(WIFEXITED(status));
+    temporary_file output;
+    const int nothing = open("/dev/null", O_RDONLY);
+    const int written = open(output.path.c_str(), O_WRONLY);
+    const int status = run_without_terminal({ZCAL_BINARY}, nothing, written);
+    close(nothing);
+    close(written);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    std::ifstream written(output_path);
-    std::stringstream text;
-    text << written.rdbuf();
-    EXPECT_NE(text.str().find("Error: unable to find serial comm"), std::string::npos);
-    close(output);
-    unlink(output_path);
+    EXPECT_NE(file_text(output.path).find("Error: unable to find serial comm"), std::string::npos);
 }
 
 // The key reading program: what a person types arrives as key records.
 class keys_on_terminal : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char path[] = "/tmp/zcal-keys-XXXXXX";
-        const int fd = mkstemp(path);
-        ASSERT_GE(fd, 0);
-        close(fd);
-        log_path = path;
-    }
-    void TearDown() override { unlink(log_path.c_str()); }
-    std::string log() const {
-        std::ifstream file(log_path);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
+    std::string log() const { return file_text(log_file.path); }
     bool wait_for_log(const std::string& text, on_terminal& run) {
         const auto deadline = steady_clock::now() + milliseconds(5000);
         while (log().find(text) == std::string::npos && steady_clock::now() < deadline) {
@@ -381,7 +394,8 @@ protected:
         }
         return log().find(text) != std::string::npos;
     }
-    std::string log_path;
+    temporary_file log_file;
+    const std::string& log_path = log_file.path;
 };
 
 TEST_F(keys_on_terminal, typed_keys_become_records_in_order) {
@@ -418,20 +432,10 @@ TEST_F(keys_on_terminal, a_resize_becomes_a_window_size_record) {
 }
 
 TEST_F(keys_on_terminal, input_that_ends_ends_the_reading) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int nothing = open("/dev/null", O_RDWR);
-        dup2(nothing, STDIN_FILENO);
-        dup2(nothing, STDOUT_FILENO);
-        execl(ZCAL_CONSOLE_DRIVER, ZCAL_CONSOLE_DRIVER, log_path.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = -1;
-    const auto deadline = steady_clock::now() + milliseconds(5000);
-    while (waitpid(pid, &status, WNOHANG) == 0 && steady_clock::now() < deadline) {
-        usleep(10000);
-    }
-    ASSERT_TRUE(WIFEXITED(status));
+    const int nothing = open("/dev/null", O_RDWR);
+    const int status = run_without_terminal({ZCAL_CONSOLE_DRIVER, log_path}, nothing, nothing, 5000);
+    close(nothing);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(log(), "ready\nended 38\n");
 }
 
