@@ -11,8 +11,14 @@
 //
 // Log format, one record per line, written with one write() each so a reader
 // never sees half a record:
-//   <usec> <line>          a line received, without its \n
-//   <usec> #<event> ...    open, boot, close, partial, hangup, exit
+//   <usec> <line>                    a line received, without its \n
+//   <usec> #open                     a program opened the slave
+//   <usec> #boot                     the boot lines were sent
+//   <usec> #partial <bytes>          bytes without a \n when the slave closed
+//   <usec> #close z=<Z>              the last program closed the slave
+//   <usec> #hangup after <N> lines z=<Z>   --hangup-after closed the master
+//   <usec> #idle                     --exit-after-idle ran out
+//   <usec> #exit z=<Z> lines=<N>     the emulator ends
 // <usec> is CLOCK_MONOTONIC in microseconds, the same clock a test reads.
 // Bytes outside printable ASCII, a backslash, and a '#' at the start of a line
 // are written as \xHH (a backslash as \\), so every received line is one log
