@@ -80,7 +80,7 @@ TEST(ZcalScreen, AsciiFrameInTheCLocaleAndEachStepKeySendsOneMoveInEitherCase) {
     end_with_space(session);
 }
 
-TEST(ZcalKeys, BurstTypedDuringThePrinterWaitIsHandledInOrderWithNothingLost) {
+TEST(ZcalKeys, BurstTypedDuringThePrinterWaitIsHandledInOrderUpToTheSpace) {
     Zcal_session session({{}, "C.UTF-8"});
     ASSERT_GE(session.wait_until([&] { return session.text_at(37, 3, 39) == header_text; }, deadline_seconds), 0)
         << session.dump();
@@ -89,7 +89,9 @@ TEST(ZcalKeys, BurstTypedDuringThePrinterWaitIsHandledInOrderWithNothingLost) {
     std::string keys;
     for (int i = 0; i < 5; ++i) keys += "aEtTYyrRZzeA";
     keys += "aaaeeetttyy";
-    session.type(keys);
+    // All at once, with Space and a key after it: every step before the
+    // Space counts, in order, and nothing after it.
+    session.type(keys + " a");
 
     std::vector<std::string> expected_lines;
     float z = 200.0f;
@@ -97,12 +99,25 @@ TEST(ZcalKeys, BurstTypedDuringThePrinterWaitIsHandledInOrderWithNothingLost) {
         z = stepped(z, key);
         expected_lines.push_back(move_line(height_text(z)));
     }
-    wait_for_lines(session, expected_lines.size());
+    expect_clean_exit(session);
     EXPECT_EQ(session.log_texts(), expected_lines);
-    ASSERT_TRUE(wait_for_height(session, height_text(z))) << session.dump();
+    EXPECT_EQ(session.text_at(30, 6, 10), field_showing(height_text(z)));
     std::vector<Received> received = session.received_lines();
     ASSERT_FALSE(received.empty());
     EXPECT_GE(received.front().at_us - session.started_us(), printer_wait_us) << "sent during the printer wait";
+}
+
+TEST(ZcalProgram, IgnoresItsCommandLine) {
+    Launch launch;
+    launch.zcal_arguments = {"--help", "-v", "COM3", "250000"};
+    Zcal_session session(launch);
+    Expected_screen expected = fixed_screen(Frame_glyphs::line_drawing);
+    put(&expected, 63, 20, bed_text);
+    ASSERT_GE(wait_for_screen(session, expected), 0) << differences(expected, session);
+    session.type("r");
+    ASSERT_TRUE(wait_for_height(session, "199.900")) << session.dump();
+    ASSERT_TRUE(wait_for_lines(session, 1));
+    EXPECT_EQ(session.log_texts(), std::vector<std::string>{move_line("199.900")});
     end_with_space(session);
 }
 

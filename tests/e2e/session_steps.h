@@ -88,15 +88,19 @@ inline void expect_terminal_restored(const Zcal_session& session) {
         << "before: " << describe_mode(session.mode_before()) << "\nafter:  " << describe_mode(after);
 }
 
-// Space ends the run with status 0 and gives the terminal back as it was.
-inline void end_with_space(Zcal_session& session) {
-    session.type(" ");
+// The run ends with status 0 and gives the terminal back as it was.
+inline void expect_clean_exit(Zcal_session& session) {
     int status = -1;
-    ASSERT_TRUE(session.wait_exit(deadline_seconds, &status)) << "Space did not end zcal\n" << session.dump();
+    ASSERT_TRUE(session.wait_exit(deadline_seconds, &status)) << "zcal did not end\n" << session.dump();
     EXPECT_EQ(status, 0);
     expect_terminal_restored(session);
     // Below the frame, so the shell's prompt does not land inside it.
     EXPECT_GT(session.cursor_row(), 24);
+}
+
+inline void end_with_space(Zcal_session& session) {
+    session.type(" ");
+    expect_clean_exit(session);
 }
 
 } // namespace e2e

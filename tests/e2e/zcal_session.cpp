@@ -105,6 +105,7 @@ Zcal_session::Zcal_session(const Launch& launch) {
     for (const std::string& option : launch.printer_options) arguments.push_back(option);
     arguments.push_back("--");
     arguments.push_back(ZCAL_PATH);
+    for (const std::string& argument : launch.zcal_arguments) arguments.push_back(argument);
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);

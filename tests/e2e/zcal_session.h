@@ -33,6 +33,8 @@ struct Launch {
     std::string locale = "C.UTF-8";
     // zcal's standard input is /dev/null instead of the terminal.
     bool stdin_from_null = false;
+    // Arguments given to zcal itself.
+    std::vector<std::string> zcal_arguments = {};
     int columns = screen_columns;
     int rows = screen_rows;
 };
