@@ -1,10 +1,17 @@
 // The terminal key decoder against any byte stream, split into reads at any
 // points and arriving at any times.
 //
-// Input: a flag byte (bit 0: the terminal sends UTF-8), then operations:
-// an operation byte and a gap in milliseconds; operation 0-2 feeds a chunk
-// (a length byte and the bytes), operation 3 lets time pass to the decoder's
-// deadline and expires what waited, as the input layer does.
+// Input: a flag byte (bit 0: the terminal sends UTF-8; bit 1: the rest is
+// whole keys, see below), then operations: an operation byte and a gap in
+// milliseconds; operation 0-2 feeds a chunk (a length byte and the bytes),
+// operation 3 lets time pass to the decoder's deadline and expires what
+// waited, as the input layer does.
+//
+// With bit 1 the rest is read as a list of whole keys instead: plain bytes,
+// Alt and a byte, complete CSI and SS3 sequences, mouse reports and UTF-8
+// characters, sent back to back. Each must give exactly one record, and no
+// sequence may give a step key or Space: a byte inside a sequence never
+// comes out as a key of its own.
 //
 // What must hold:
 //   - no call gives more records than key_decoder_max_records promises;
@@ -111,11 +118,97 @@ bool same_records(const std::vector<INPUT_RECORD>& a, const std::vector<INPUT_RE
     return true;
 }
 
+// Whole keys, as a terminal sends them.
+struct key_list {
+    std::string bytes;
+    std::size_t keys = 0;
+    std::vector<bool> is_sequence;  // per key: a CSI, SS3 or mouse report
+};
+
+bool utf8_lead(unsigned char byte) { return byte >= 0xC2 && byte <= 0xF4; }
+
+key_list whole_keys(fuzz_input* input, bool utf8) {
+    key_list list;
+    auto add = [&list](const std::string& key, bool sequence) {
+        list.bytes += key;
+        ++list.keys;
+        list.is_sequence.push_back(sequence);
+    };
+    while (!input->empty()) {
+        const std::uint8_t kind = input->byte();
+        unsigned char byte = input->byte();
+        switch (kind % 6) {
+            case 0:  // a byte that is a key by itself
+            case 1:  // Alt and that byte
+                if (byte == 0x1B || (utf8 && utf8_lead(byte))) byte = '.';
+                if (kind % 6 == 1 && (byte == '[' || byte == 'O')) byte = '.';
+                add(std::string(kind % 6 == 1 ? "\x1b" : "") + static_cast<char>(byte), false);
+                break;
+            case 2:
+            case 3: {  // CSI or SS3: parameter bytes, then a final byte
+                std::string key = kind % 6 == 2 ? "\x1b[" : "\x1bO";
+                for (int n = byte % 8; n > 0; --n) key += static_cast<char>(0x30 + input->byte() % 16);
+                unsigned char final_byte = static_cast<unsigned char>(0x40 + input->byte() % 63);
+                // ESC [ M and ESC [ [ with nothing between open longer forms.
+                if (key.size() == 2 && (final_byte == 'M' || final_byte == '[')) final_byte = '~';
+                add(key + static_cast<char>(final_byte), true);
+                break;
+            }
+            case 4:  // a mouse report: three bytes of any value
+                add(std::string("\x1b[M") + static_cast<char>(byte) + static_cast<char>(input->byte()) +
+                        static_cast<char>(input->byte()),
+                    true);
+                break;
+            default: {  // a character beyond ASCII
+                if (!utf8) {
+                    add(std::string(1, static_cast<char>(byte | 0x80)), false);
+                    break;
+                }
+                const unsigned code = 0x80 + ((static_cast<unsigned>(byte) << 8 | input->byte()) % 0x10FF80);
+                std::string key;
+                if (code < 0x800) {
+                    key += static_cast<char>(0xC0 | (code >> 6));
+                } else if (code < 0x10000) {
+                    key += static_cast<char>(0xE0 | (code >> 12));
+                    key += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+                } else {
+                    key += static_cast<char>(0xF0 | (code >> 18));
+                    key += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+                    key += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+                }
+                key += static_cast<char>(0x80 | (code & 0x3F));
+                add(key, false);
+                break;
+            }
+        }
+    }
+    return list;
+}
+
+void check_whole_keys(fuzz_input* input, bool utf8) {
+    const key_list list = whole_keys(input, utf8);
+    decoder_run run;
+    key_decoder_init(&run.decoder, utf8);
+    run.feed(reinterpret_cast<const unsigned char*>(list.bytes.data()), list.bytes.size(), 1000);
+    run.finish();
+    FUZZ_CHECK(run.records.size() == list.keys);
+    for (std::size_t i = 0; i < run.records.size(); ++i) {
+        if (list.is_sequence[i] && run.records[i].EventType == KEY_EVENT) {
+            FUZZ_CHECK(!step_or_space(run.records[i].Event.KeyEvent.wVirtualKeyCode));
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz_input input{data, size};
-    const bool utf8 = input.byte() & 1;
+    const std::uint8_t flags = input.byte();
+    const bool utf8 = flags & 1;
+    if (flags & 2) {
+        check_whole_keys(&input, utf8);
+        return 0;
+    }
     decoder_run whole;  // each chunk in one feed
     decoder_run split;  // the same bytes one at a time
     key_decoder_init(&whole.decoder, utf8);
