@@ -95,7 +95,12 @@ void note_window_change() {
     if (!terminal_size(STDOUT_FILENO, &columns, &rows) && !terminal_size(STDIN_FILENO, &columns, &rows)) {
         return;
     }
+    // A terminal that shrank lost what it cut off; growing back does not
+    // bring it back, so the whole screen is drawn again from the model.
     renderer_set_size(console_screen(), columns, rows);
+    if (!console_output_closed()) {
+        renderer_repaint(console_screen());
+    }
     INPUT_RECORD record;
     std::memset(&record, 0, sizeof record);
     record.EventType = WINDOW_BUFFER_SIZE_EVENT;

@@ -63,12 +63,25 @@ void on_ending_signal(int signal_number) {
     errno = saved_errno;
 }
 
+// Gives the terminal back, then stops for real: the signal is raised again
+// with its default action and unblocked here, so the process stops inside
+// this handler. When it goes on, the kernel either continued it or never
+// stopped it (a process group without a job-control shell above it drops
+// the stop); either way the terminal must be raw again, or keys would echo
+// and wait for Enter.
 void on_suspend(int signal_number) {
     const int saved_errno = errno;
     terminal_suspend();
     write_reset_sequence();
     set_handler(signal_number, SIG_DFL);
     raise(signal_number);
+    sigset_t stop_signal;
+    sigemptyset(&stop_signal);
+    sigaddset(&stop_signal, signal_number);
+    sigprocmask(SIG_UNBLOCK, &stop_signal, nullptr);
+    terminal_resume();
+    set_handler(signal_number, on_suspend);
+    repaint_requested = 1;
     errno = saved_errno;
 }
 

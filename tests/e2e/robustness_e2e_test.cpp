@@ -195,8 +195,7 @@ TEST(ZcalTerminal, TooSmallShowsAMessageUntilEnlargedThenRunsAsUsual) {
 
 // Shrinking the terminal cuts off the right of the frame in the terminal
 // itself; once it is large again the program must draw what was lost.
-// DISABLED: the POSIX console does not repaint after a resize yet.
-TEST(ZcalTerminal, DISABLED_ShrunkAndEnlargedDuringCalibrationShowsTheWholeScreenAgain) {
+TEST(ZcalTerminal, ShrunkAndEnlargedDuringCalibrationShowsTheWholeScreenAgain) {
     Zcal_session session({{}, "C.UTF-8"});
     ASSERT_GE(wait_for_bed_line(session), 0) << session.dump();
     session.type("a");
@@ -219,9 +218,7 @@ TEST(ZcalTerminal, DISABLED_ShrunkAndEnlargedDuringCalibrationShowsTheWholeScree
 // group: Ctrl-Z cannot stop it there, the kernel drops the stop. It must go
 // on as before, in raw mode, rather than with a terminal that echoes keys
 // and holds them until Enter.
-// DISABLED: the POSIX layer leaves the terminal restored after the dropped
-// stop, so keys echo and Space alone no longer ends the run.
-TEST(ZcalTerminal, DISABLED_CtrlZThatCannotStopItLeavesItRunningInRawMode) {
+TEST(ZcalTerminal, CtrlZThatCannotStopItLeavesItRunningInRawMode) {
     Zcal_session session({{}, "C.UTF-8"});
     Expected_screen expected = fixed_screen(Frame_glyphs::line_drawing);
     put(&expected, 63, 20, bed_text);
