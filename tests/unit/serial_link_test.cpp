@@ -188,6 +188,15 @@ TEST_F(on_fake, printer_wait_with_nothing_pending_makes_a_single_read) {
     EXPECT_EQ(fake::now_us(), ms(2222 + 2));
 }
 
+// A printer that chatters without a pause must not keep the program from
+// ever reaching its keys.
+TEST_F(on_fake, printer_wait_stops_draining_a_printer_that_never_pauses) {
+    const loop_handles handles = open_loop_handles();
+    fake::schedule_bytes(0, ms(2222), std::string(drain_limit + 1000, 'x'));
+    wait_for_printer(handles.printer_port);
+    EXPECT_EQ(fake::unread_bytes(0), 1000u);
+}
+
 TEST_F(on_fake, printer_wait_ends_on_a_failing_port) {
     const loop_handles handles = open_loop_handles();
     fake::schedule_bytes(0, 0, std::string(100, 'x'));
