@@ -16,11 +16,13 @@ namespace faults {
 
 // For the sessions started while it lives: what launch_zcal does before it
 // runs zcal (see that script). Every session of these tests needs one.
+// ZCAL_FAULT_BINARY set before the tests start runs them against another
+// build of zcal (a sanitizer build, a patched one) instead of this build's.
 class Launch_with {
 public:
     Launch_with() : Launch_with("", "") {}
     Launch_with(const std::string& binds, const std::string& prefix) {
-        setenv("ZCAL_FAULT_BINARY", ZCAL_BINARY, 1);
+        setenv("ZCAL_FAULT_BINARY", ZCAL_BINARY, 0);
         setenv("ZCAL_FAULT_BINDS", binds.c_str(), 1);
         setenv("ZCAL_FAULT_PREFIX", prefix.c_str(), 1);
     }

@@ -196,13 +196,9 @@ TEST(TerminalJobControl, SuspendGivesTheTerminalBackAndFgTakesItAgain) {
 // Started with no job-control shell above it (as the session's own program,
 // e.g. over "ssh -t host zcal" or after "exec zcal"), zcal is in a group that
 // the kernel never stops: Ctrl-Z comes to nothing. zcal must then still be
-// running in raw mode, its keys working.
-//
-// Disabled: the layer's SIGTSTP handler gives the terminal back and re-raises
-// the signal, expecting SIGCONT to take raw mode again; the stop is dropped,
-// no SIGCONT comes, and zcal runs on in the user's cooked mode (echo, line
-// buffering: step keys wait for Enter).
-TEST(TerminalJobControl, DISABLED_CtrlZWithoutJobControlLeavesZcalWorking) {
+// running in raw mode, its keys working, not on in the user's cooked mode
+// (echo, line buffering: step keys waiting for Enter).
+TEST(TerminalJobControl, CtrlZWithoutJobControlLeavesZcalWorking) {
     Launch_with launch;
     Zcal_session session({{}, "C.UTF-8"});
     ASSERT_GE(e2e::wait_for_bed_line(session), 0) << session.dump();
