@@ -41,24 +41,45 @@ struct arrival {
     char byte;
 };
 
-// The rest of the input as printer output on port 0: chunks of up to 255
-// bytes, each after a gap of 0 to 3.3 s in steps of 50 µs (fine enough to
-// land on either side of a 1 ms read time-out). Arrival times only grow, so
-// the fake hands the bytes out in the order they are listed here.
-inline std::string schedule_printer_output(fuzz_input* input, std::uint64_t from_us,
-                                           std::vector<arrival>* arrivals) {
+// A piece of printer output: bytes sent back to back after a gap.
+struct printer_chunk {
+    std::uint64_t gap_us;
+    std::string bytes;
+};
+
+// The rest of the input as printer output: chunks of up to 255 bytes, each
+// after a gap of 0 to 3.3 s in steps of 50 µs (fine enough to land on either
+// side of a 1 ms read time-out).
+inline std::vector<printer_chunk> read_printer_chunks(fuzz_input* input) {
+    std::vector<printer_chunk> chunks;
+    while (!input->empty()) {
+        const std::uint64_t gap_us = std::uint64_t{input->word()} * 50;
+        chunks.push_back(printer_chunk{gap_us, input->bytes(input->byte())});
+    }
+    return chunks;
+}
+
+// Schedules the chunks on port 0 from from_us on and lists every byte with
+// its arrival. Arrival times only grow, so the fake hands the bytes out in
+// the order they are listed.
+inline std::string schedule_chunks(const std::vector<printer_chunk>& chunks, std::uint64_t from_us,
+                                   std::vector<arrival>* arrivals) {
     std::string all;
     std::uint64_t at_us = from_us;
-    while (!input->empty()) {
-        at_us += std::uint64_t{input->word()} * 50;
-        const std::string chunk = input->bytes(input->byte());
-        fake::schedule_bytes(0, at_us, chunk);
-        for (char byte : chunk) {
+    for (const printer_chunk& chunk : chunks) {
+        at_us += chunk.gap_us;
+        fake::schedule_bytes(0, at_us, chunk.bytes);
+        for (char byte : chunk.bytes) {
             arrivals->push_back(arrival{at_us, byte});
         }
-        all += chunk;
+        all += chunk.bytes;
     }
     return all;
+}
+
+inline std::string schedule_printer_output(fuzz_input* input, std::uint64_t from_us,
+                                           std::vector<arrival>* arrivals) {
+    return schedule_chunks(read_printer_chunks(input), from_us, arrivals);
 }
 
 // A broken invariant: say which, so the crash report explains itself.
