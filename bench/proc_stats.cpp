@@ -50,13 +50,21 @@ std::int64_t cpu_ns(pid_t pid) {
     return std::atoll(schedstat.c_str());
 }
 
-long peak_rss_kib(pid_t pid) {
+namespace {
+
+long status_field(pid_t pid, const std::string& name) {
     std::istringstream status(read_proc(pid, "status"));
     std::string line;
     while (std::getline(status, line)) {
-        if (line.compare(0, 6, "VmHWM:") == 0) return std::atol(line.c_str() + 6);
+        if (line.compare(0, name.size(), name) == 0) return std::atol(line.c_str() + name.size());
     }
     return -1;
 }
+
+}  // namespace
+
+long voluntary_switches(pid_t pid) { return status_field(pid, "voluntary_ctxt_switches:"); }
+
+long peak_rss_kib(pid_t pid) { return status_field(pid, "VmHWM:"); }
 
 }  // namespace bench

@@ -16,6 +16,10 @@ long ticks_per_second();
 // own account, far finer than the ticks; -1 when not available.
 std::int64_t cpu_ns(pid_t pid);
 
+// How often the process has gone to sleep of its own accord (voluntary
+// context switches, from /proc/<pid>/status): each is one wake-up later.
+long voluntary_switches(pid_t pid);
+
 // Peak resident set (VmHWM) from /proc/<pid>/status, in KiB; -1 if unknown.
 long peak_rss_kib(pid_t pid);
 
