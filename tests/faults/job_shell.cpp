@@ -14,16 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-
-namespace {
-
-volatile sig_atomic_t fg_asked = 0;
-
-void ask_fg(int) { fg_asked = 1; }
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -33,17 +24,20 @@ int main(int argc, char** argv) {
     // A background process that changes the terminal's group is stopped
     // with SIGTTOU unless it ignores it, as shells do.
     signal(SIGTTOU, SIG_IGN);
-    struct sigaction action {};
-    action.sa_handler = ask_fg;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGUSR1, &action, nullptr);
+    // The job's changes and the request for fg are taken in turn, in order,
+    // by sigwait: neither can slip in between a check and a wait.
+    sigset_t events;
+    sigemptyset(&events);
+    sigaddset(&events, SIGCHLD);
+    sigaddset(&events, SIGUSR1);
+    sigprocmask(SIG_BLOCK, &events, nullptr);
 
     const pid_t job = fork();
     if (job == 0) {
         setpgid(0, 0);
         tcsetpgrp(STDIN_FILENO, getpid());
         signal(SIGTTOU, SIG_DFL);
-        signal(SIGUSR1, SIG_DFL);
+        sigprocmask(SIG_UNBLOCK, &events, nullptr);
         execv(argv[1], argv + 1);
         std::perror("job_shell: exec");
         _exit(127);
@@ -57,17 +51,16 @@ int main(int argc, char** argv) {
     tcsetpgrp(STDIN_FILENO, job);
 
     for (;;) {
-        int status = 0;
-        const pid_t changed = waitpid(job, &status, WUNTRACED);
-        if (changed < 0 && errno == EINTR) {
-            if (fg_asked) {
-                fg_asked = 0;
-                tcsetpgrp(STDIN_FILENO, job);
-                kill(-job, SIGCONT);
-            }
+        int event = 0;
+        if (sigwait(&events, &event) != 0) return 2;
+        if (event == SIGUSR1) {
+            tcsetpgrp(STDIN_FILENO, job);
+            kill(-job, SIGCONT);
             continue;
         }
-        if (changed < 0) return 2;
+        int status = 0;
+        const pid_t changed = waitpid(job, &status, WNOHANG | WUNTRACED);
+        if (changed <= 0) continue;
         if (WIFSTOPPED(status)) {
             tcsetpgrp(STDIN_FILENO, getpgrp());
             continue;
