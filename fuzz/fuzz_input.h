@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "link/serial_link.h"
 #include "platform/fake/fake_platform.h"
 
 struct fuzz_input {
@@ -91,3 +92,20 @@ inline std::string schedule_printer_output(fuzz_input* input, std::uint64_t from
             std::abort();                                                              \
         }                                                                              \
     } while (0)
+
+// A fresh fake platform with port 0 open, as the link leaves it, and the
+// port failing from a fuzzed time on when the flag byte's bit 0 says so
+// (the time in the next word, in 50 µs steps; UINT64_MAX when it never
+// fails).
+inline HANDLE open_fuzzed_port(fuzz_input* input, std::uint64_t* vanish_us) {
+    fake::reset();
+    fake::add_port(0);
+    HANDLE port = INVALID_HANDLE_VALUE;
+    FUZZ_CHECK(open_serial_port(&port, fake::port_name(0).c_str()) == 1);
+    *vanish_us = UINT64_MAX;
+    if (input->byte() & 1) {
+        *vanish_us = std::uint64_t{input->word()} * 50;
+        fake::vanish_at(0, *vanish_us);
+    }
+    return port;
+}

@@ -32,17 +32,8 @@ constexpr std::uint64_t read_time_out_us = 2000;  // one byte: 1 ms per byte + 1
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz_input input{data, size};
-    fake::reset();
-    fake::add_port(0);
-    HANDLE port = INVALID_HANDLE_VALUE;
-    FUZZ_CHECK(open_serial_port(&port, fake::port_name(0).c_str()) == 1);
-
-    const std::uint8_t flags = input.byte();
     std::uint64_t vanish_us = UINT64_MAX;
-    if (flags & 1) {
-        vanish_us = std::uint64_t{input.word()} * 50;
-        fake::vanish_at(0, vanish_us);
-    }
+    HANDLE port = open_fuzzed_port(&input, &vanish_us);
     const DWORD late_ms = input.byte();
     std::vector<arrival> arrivals;
     const std::string sent = schedule_printer_output(&input, 0, &arrivals);

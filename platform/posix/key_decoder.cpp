@@ -345,6 +345,16 @@ bool only_digits(const unsigned char* bytes, std::size_t length) {
 }
 bool is_parameter_byte(unsigned char byte) { return byte >= 0x20 && byte <= 0x3F; }
 
+// Keeps a parameter byte of a sequence. One too long to keep is read to its
+// end all the same and then dropped, as an unknown key.
+void keep_parameter(key_decoder* d, unsigned char byte) {
+    if (d->sequence_length < key_decoder_sequence_capacity) {
+        d->sequence[d->sequence_length++] = byte;
+    } else {
+        d->state = in_long_csi;
+    }
+}
+
 // Handles one byte; gives false when the byte ended a sequence without
 // belonging to it and must be handled again from ground.
 bool take_byte(key_decoder* d, unsigned char byte, std::uint64_t now_ms, record_sink* sink) {
@@ -405,11 +415,7 @@ bool take_byte(key_decoder* d, unsigned char byte, std::uint64_t now_ms, record_
                 return true;
             }
             if (is_parameter_byte(byte)) {
-                if (d->sequence_length < key_decoder_sequence_capacity) {
-                    d->sequence[d->sequence_length++] = byte;
-                } else {
-                    d->state = in_long_csi;
-                }
+                keep_parameter(d, byte);
                 return true;
             }
             give_up_sequence(d, sink, now_ms, false);
@@ -427,11 +433,7 @@ bool take_byte(key_decoder* d, unsigned char byte, std::uint64_t now_ms, record_
                 return true;
             }
             if (is_parameter_byte(byte)) {
-                if (d->sequence_length < key_decoder_sequence_capacity) {
-                    d->sequence[d->sequence_length++] = byte;
-                } else {
-                    d->state = in_long_csi;
-                }
+                keep_parameter(d, byte);
                 return true;
             }
             give_up_sequence(d, sink, now_ms, false);
