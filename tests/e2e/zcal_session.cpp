@@ -104,7 +104,7 @@ Zcal_session::Zcal_session(const Launch& launch) {
     std::vector<std::string> arguments = {WITH_PRINTER_PATH, "--dir", directory_, "--emulator", EMULATOR_PATH};
     for (const std::string& option : launch.printer_options) arguments.push_back(option);
     arguments.push_back("--");
-    arguments.push_back(ZCAL_PATH);
+    arguments.push_back(zcal_program_path());
     for (const std::string& argument : launch.zcal_arguments) arguments.push_back(argument);
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());

@@ -22,6 +22,11 @@ namespace e2e {
 constexpr int screen_columns = 120;
 constexpr int screen_rows = 30;
 
+// What a session runs as zcal. Each test program that links the harness
+// defines it: the end-to-end tests run the real binary, the fault tests a
+// wrapper that puts their faults in place first.
+const char* zcal_program_path();
+
 // CLOCK_MONOTONIC in microseconds: the clock of the emulator's log.
 std::int64_t now_us();
 
