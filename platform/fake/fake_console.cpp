@@ -27,6 +27,16 @@ std::size_t arrived_records() {
     return count;
 }
 
+// Fails this call, with its error, if the test asked for it.
+bool take_injected_failure(injected_failures* failures) {
+    if (failures->remaining == 0) {
+        return false;
+    }
+    --failures->remaining;
+    SetLastError(failures->error);
+    return true;
+}
+
 bool input_gone() {
     platform_state& s = state();
     return s.watchdog_fired || (s.end_input_when_drained && s.input.empty());
@@ -95,13 +105,11 @@ std::size_t pending_records() { return arrived_records(); }
 void end_input_when_drained() { state().end_input_when_drained = true; }
 
 void fail_count_calls(int n, DWORD error) {
-    state().failing_count_calls = n;
-    state().count_error = error;
+    state().count_failures = injected_failures{n, error};
 }
 
 void fail_read_calls(int n, DWORD error) {
-    state().failing_read_calls = n;
-    state().read_error = error;
+    state().read_failures = injected_failures{n, error};
 }
 
 }  // namespace fake
@@ -116,9 +124,7 @@ BOOL GetNumberOfConsoleInputEvents(HANDLE hConsoleInput, DWORD* lpNumberOfEvents
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (s.failing_count_calls > 0) {
-        --s.failing_count_calls;
-        SetLastError(s.count_error);
+    if (fake::take_injected_failure(&s.count_failures)) {
         return FALSE;
     }
     if (fake::input_gone()) {
@@ -137,9 +143,7 @@ BOOL ReadConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLeng
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (s.failing_read_calls > 0) {
-        --s.failing_read_calls;
-        SetLastError(s.read_error);
+    if (fake::take_injected_failure(&s.read_failures)) {
         return FALSE;
     }
     // Like the real call, it blocks until a record is there; the program

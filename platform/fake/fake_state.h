@@ -21,6 +21,12 @@ struct timed_byte {
     char byte;
 };
 
+// Calls a test has asked to fail: how many more, and with which error.
+struct injected_failures {
+    int remaining = 0;
+    DWORD error = 0;
+};
+
 struct port_state {
     port_kind kind = port_kind::present;
     bool open = false;
@@ -53,10 +59,8 @@ struct platform_state {
 
     std::deque<timed_record> input;
     bool end_input_when_drained = false;
-    int failing_count_calls = 0;
-    DWORD count_error = 0;
-    int failing_read_calls = 0;
-    DWORD read_error = 0;
+    injected_failures count_failures;
+    injected_failures read_failures;
 
     std::map<int, port_state> ports;
     int last_opened_port = -1;
