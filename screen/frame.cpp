@@ -9,7 +9,6 @@ void draw_frame(HANDLE console_out, COORD origin) {
     const SHORT bottom = static_cast<SHORT>(top + frame_height);
     const DWORD one_cell = 1;
     const char* space = " ";
-    DWORD written = 0;
 
     SetConsoleTextAttribute(console_out, frame_top_left);
     write_at(console_out, COORD{frame_left_column, top}, space, one_cell);
@@ -21,7 +20,7 @@ void draw_frame(HANDLE console_out, COORD origin) {
 
     // The last write of the top edge left the cursor on the corner cell.
     SetConsoleTextAttribute(console_out, frame_top_right);
-    WriteConsoleA(console_out, space, one_cell, &written, nullptr);
+    write_here(console_out, space, one_cell);
 
     SetConsoleTextAttribute(console_out, frame_right);
     for (SHORT row = top + 1; row < bottom; ++row) {

@@ -13,8 +13,7 @@ void show_height(HANDLE console_out, float z_height, char* text) {
     std::memset(text, 0, height_text_limit);
     std::snprintf(text, height_text_limit, "%.3f", static_cast<double>(z_height));
 
-    DWORD written = 0;
     SetConsoleTextAttribute(console_out, height_attribute);
-    WriteConsoleA(console_out, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    write_here(console_out, text, static_cast<DWORD>(std::strlen(text)));
     SetConsoleTextAttribute(console_out, resting_attribute);
 }
