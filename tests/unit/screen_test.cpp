@@ -2,6 +2,7 @@
 // field and the indicator, read back from the fake console's cells.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <utility>
 
