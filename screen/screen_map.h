@@ -60,7 +60,6 @@ constexpr int height_text_limit = 255;
 // The indicator runs down column 63 between the head mark and the bed line:
 // a bar, and a point one row below it, two rows further on each step.
 constexpr SHORT indicator_column = 63;
-constexpr SHORT indicator_start_row = 7;
 constexpr SHORT indicator_last_row = 19;
 constexpr SHORT indicator_first_bar_row = 8;
 constexpr char indicator_bar[] = "|";

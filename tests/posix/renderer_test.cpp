@@ -59,8 +59,6 @@ TEST(style_sgr, console_colours_become_ansi_colours) {
     EXPECT_EQ(sgr(0x00), "\x1b[0;30;49m");
     EXPECT_EQ(sgr(0x1F), "\x1b[0;1;39;44m");
     EXPECT_EQ(sgr(0xE0), "\x1b[0;30;103m");  // black on bright yellow
-    EXPECT_EQ(sgr(0x4007), "\x1b[0;39;49;7m");
-    EXPECT_EQ(sgr(0x8007), "\x1b[0;39;49;4m");
 }
 
 TEST(style_sgr, grid_bits_do_not_change_the_colours) {
