@@ -19,7 +19,7 @@
 
 #include "app/calibration.h"
 #include "fuzz/fuzz_input.h"
-#include "link/serial_link.h"
+#include "link/find_serial_port.h"
 
 namespace {
 

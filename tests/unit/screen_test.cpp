@@ -6,7 +6,11 @@
 #include <utility>
 
 #include "fake_fixture.h"
-#include "screen/screen.h"
+#include "screen/draw_screen.h"
+#include "screen/frame.h"
+#include "screen/height.h"
+#include "screen/indicator.h"
+#include "screen/prepare_console.h"
 
 namespace {
 

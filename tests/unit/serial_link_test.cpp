@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "fake_fixture.h"
-#include "link/serial_link.h"
+#include "link/command_reply.h"
+#include "link/find_serial_port.h"
+#include "link/wait_for_printer.h"
 
 namespace {
 
