@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/serial_link.h"
-#include "screen/screen.h"
+#include "link/command_reply.h"
+#include "screen/height.h"
+#include "screen/indicator.h"
 
 namespace {
 
@@ -45,8 +46,8 @@ float apply_step(float z_height, double step) {
 }
 
 void format_move_command(char* text, float z_height) {
-    std::memset(text, 0, text_buffer_size - 1);
-    std::snprintf(text, text_buffer_size - 1, "G1 F600 Z%.3f\n", static_cast<double>(z_height));
+    std::memset(text, 0, text_cleared_size);
+    std::snprintf(text, text_cleared_size, "G1 F600 Z%.3f\n", static_cast<double>(z_height));
 }
 
 bool console_input_has_ended(DWORD error) {

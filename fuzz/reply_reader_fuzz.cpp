@@ -21,7 +21,7 @@
 
 #include "fuzz/fuzz_input.h"
 #include "app/calibration.h"
-#include "link/serial_link.h"
+#include "link/command_reply.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 //   - each byte costs at most one read time-out, so the time spent after the
 //     sleep is bounded by the bytes taken.
 #include "fuzz/fuzz_input.h"
-#include "link/serial_link.h"
+#include "link/wait_for_printer.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "link/serial_link.h"
+#include "link/command_reply.h"
 
 void send_command(HANDLE printer_port, const char* text) {
     DWORD written = 0;
@@ -8,7 +8,7 @@ void send_command(HANDLE printer_port, const char* text) {
 }
 
 void read_reply(HANDLE printer_port, char* text) {
-    std::memset(text, 0, reply_capacity + 1);
+    std::memset(text, 0, text_cleared_size);
     for (int stored = 0; stored < reply_capacity;) {
         DWORD count = 0;
         ReadFile(printer_port, text + stored, 1, &count, nullptr);

@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/serial_link.h"
+#include "link/find_serial_port.h"
 
 namespace {
 

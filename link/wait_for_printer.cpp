@@ -1,4 +1,4 @@
-#include "link/serial_link.h"
+#include "link/wait_for_printer.h"
 
 void wait_for_printer(HANDLE printer_port) {
     // Whatever the printer says while it boots waits in the port's queue.

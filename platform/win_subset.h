@@ -78,34 +78,14 @@ struct INPUT_RECORD {
 };
 
 constexpr WORD KEY_EVENT = 0x0001;
-constexpr WORD MOUSE_EVENT = 0x0002;
 constexpr WORD WINDOW_BUFFER_SIZE_EVENT = 0x0004;
-constexpr WORD MENU_EVENT = 0x0008;
 constexpr WORD FOCUS_EVENT = 0x0010;
 
-// Virtual-key codes the program or the terminal decoder names. Letters and
-// digits are their own upper-case ASCII codes and have no names.
-constexpr WORD VK_BACK = 0x08;
-constexpr WORD VK_TAB = 0x09;
-constexpr WORD VK_RETURN = 0x0D;
+// Virtual-key codes the program and its tests name. Letters and digits are
+// their own upper-case ASCII codes and have no names.
 constexpr WORD VK_SHIFT = 0x10;
-constexpr WORD VK_CONTROL = 0x11;
-constexpr WORD VK_MENU = 0x12;
-constexpr WORD VK_ESCAPE = 0x1B;
 constexpr WORD VK_SPACE = 0x20;
-constexpr WORD VK_PRIOR = 0x21;
-constexpr WORD VK_NEXT = 0x22;
-constexpr WORD VK_END = 0x23;
-constexpr WORD VK_HOME = 0x24;
-constexpr WORD VK_LEFT = 0x25;
-constexpr WORD VK_UP = 0x26;
-constexpr WORD VK_RIGHT = 0x27;
-constexpr WORD VK_DOWN = 0x28;
-constexpr WORD VK_INSERT = 0x2D;
-constexpr WORD VK_DELETE = 0x2E;
 constexpr WORD VK_F1 = 0x70;  // F2..F12 follow in order
-constexpr WORD VK_F12 = 0x7B;
-constexpr WORD VK_OEM_1 = 0xBA;  // punctuation and other keys without a name of their own
 
 // ---- Console attributes -------------------------------------------------
 
@@ -113,10 +93,6 @@ constexpr WORD FOREGROUND_BLUE = 0x0001;
 constexpr WORD FOREGROUND_GREEN = 0x0002;
 constexpr WORD FOREGROUND_RED = 0x0004;
 constexpr WORD FOREGROUND_INTENSITY = 0x0008;
-constexpr WORD BACKGROUND_BLUE = 0x0010;
-constexpr WORD BACKGROUND_GREEN = 0x0020;
-constexpr WORD BACKGROUND_RED = 0x0040;
-constexpr WORD BACKGROUND_INTENSITY = 0x0080;
 constexpr WORD COMMON_LVB_GRID_HORIZONTAL = 0x0400;
 constexpr WORD COMMON_LVB_GRID_LVERTICAL = 0x0800;
 constexpr WORD COMMON_LVB_GRID_RVERTICAL = 0x1000;

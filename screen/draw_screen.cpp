@@ -1,5 +1,6 @@
 #include "screen/console_write.h"
-#include "screen/screen.h"
+#include "screen/draw_screen.h"
+#include "screen/frame.h"
 
 void draw_screen(HANDLE console_out) {
     draw_frame(console_out, frame_origin);

@@ -1,5 +1,5 @@
 #include "screen/console_write.h"
-#include "screen/screen.h"
+#include "screen/frame.h"
 
 // The frame is drawn without line characters: each cell is a space, and the
 // line along its edge comes from the grid-line bits of its attribute word.

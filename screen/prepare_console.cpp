@@ -1,4 +1,4 @@
-#include "screen/screen.h"
+#include "screen/prepare_console.h"
 #include "screen/screen_map.h"
 
 void prepare_console() {

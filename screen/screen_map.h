@@ -53,14 +53,10 @@ constexpr placed_text port_error_line = place(3, 10, "Error: unable to find seri
 constexpr placed_text bed_line = place(63, 20, "_    (sigma bed)");
 constexpr placed_text height_blank = place(30, 6, "          ");
 constexpr COORD height_field = {30, 6};
-// The height is formatted into the first bytes of the caller's text buffer,
-// which always keeps a zero at its end.
-constexpr int height_text_limit = 255;
 
 // The indicator runs down column 63 between the head mark and the bed line:
 // a bar, and a point one row below it, two rows further on each step.
 constexpr SHORT indicator_column = 63;
-constexpr SHORT indicator_start_row = 7;
 constexpr SHORT indicator_last_row = 19;
 constexpr SHORT indicator_first_bar_row = 8;
 constexpr char indicator_bar[] = "|";

@@ -1,5 +1,4 @@
 // The command interpreter's three commands, done here: no shell is started.
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/posix/console_input.h"
@@ -12,10 +11,9 @@ int run_console_command(const char* command) {
     if (command == nullptr) {
         return -1;
     }
-    // "chcp N": the code page is remembered; the renderer always reads the
-    // program's bytes as ISO 8859-1, the one code page the program sets.
+    // "chcp N": nothing to do. The renderer always reads the program's bytes
+    // as ISO 8859-1, the one code page the program sets.
     if (std::strncmp(command, "chcp ", 5) == 0) {
-        console_set_code_page(static_cast<unsigned>(std::strtoul(command + 5, nullptr, 10)));
         return 0;
     }
     if (std::strcmp(command, "cls") == 0) {

@@ -148,12 +148,6 @@ std::size_t style_sgr(WORD attribute, char* text) {
     } else {
         add_number(((background & 8) ? 100 : 40) + ansi_colour(background));
     }
-    if (attribute & reverse_video_bit) {
-        add(";7");
-    }
-    if (attribute & underscore_bit) {
-        add(";4");
-    }
     add("m");
     return length;
 }

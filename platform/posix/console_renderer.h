@@ -22,10 +22,8 @@ namespace zcal_posix {
 
 constexpr WORD grid_bits = COMMON_LVB_GRID_HORIZONTAL | COMMON_LVB_GRID_LVERTICAL |
                            COMMON_LVB_GRID_RVERTICAL;
-constexpr WORD reverse_video_bit = 0x4000;
-constexpr WORD underscore_bit = 0x8000;
-// What SGR shows of an attribute word: colours, reverse video, underscore.
-constexpr WORD style_bits = 0x00FF | reverse_video_bit | underscore_bit;
+// What SGR shows of an attribute word: its colours.
+constexpr WORD style_bits = 0x00FF;
 
 // The part of the screen the model keeps; writes beyond it still reach the
 // terminal, but their cells are not remembered.

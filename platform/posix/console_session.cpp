@@ -21,7 +21,6 @@ struct session_state {
     bool output_terminal = false;
     bool input_closed = false;
     bool output_closed = false;
-    unsigned code_page = 0;
     output_buffer out;
     console_renderer screen;
 };
@@ -144,10 +143,5 @@ void console_close_output() {
 
 bool console_input_closed() { return session.input_closed; }
 bool console_output_closed() { return session.output_closed; }
-
-void console_set_code_page(unsigned code_page) {
-    console_start();
-    session.code_page = code_page;
-}
 
 }  // namespace zcal_posix

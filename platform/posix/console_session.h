@@ -34,6 +34,4 @@ void console_close_output();
 bool console_input_closed();
 bool console_output_closed();
 
-void console_set_code_page(unsigned code_page);
-
 }  // namespace zcal_posix

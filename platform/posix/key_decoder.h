@@ -4,16 +4,15 @@
 // out into an array the caller supplies. It does no I/O and keeps no global
 // state, so it can be driven from a table of cases or from a fuzzer.
 //
-// Every record is a key-down (bKeyDown TRUE, wRepeatCount 1), or a focus
-// record for the terminal's focus reports. Letters carry their upper-case
-// letter as virtual-key code whatever the case, digits their digit, and the
-// named keys (Enter, Tab, Backspace, Escape, arrows, Home, End, Insert,
-// Delete, Page Up/Down, F1 to F12) their VK_ codes, with Shift, Alt and Ctrl
-// in dwControlKeyState. Anything else becomes exactly one record whose code
-// is no letter, digit or Space: VK_OEM_1 for a character without a code of
-// its own (punctuation, a non-ASCII character), vk_unknown for an escape
-// sequence that names no key (a mouse report, a paste marker, ...). The bytes
-// inside a sequence never come out as keys of their own.
+// The program acts on six letters and Space, so that is all the decoder
+// names. Every record is a key-down (bKeyDown TRUE, wRepeatCount 1) whose
+// code is one of:
+//   - a letter's upper-case code, whatever the case, also with Alt (ESC and
+//     the letter) or Ctrl (Ctrl-A is 0x01);
+//   - VK_SPACE, for Space and Ctrl-Space;
+//   - vk_other_key, for every other key: one record per character, per
+//     lone Escape, and per whole escape sequence, whatever it names.
+// A byte inside an escape sequence never comes out as a key of its own.
 #pragma once
 
 #include <cstddef>
@@ -23,14 +22,9 @@
 
 namespace zcal_posix {
 
-// dwControlKeyState bits, with the platform's values.
-constexpr DWORD key_state_left_alt = 0x0002;
-constexpr DWORD key_state_left_ctrl = 0x0008;
-constexpr DWORD key_state_shift = 0x0010;
-constexpr DWORD key_state_enhanced = 0x0100;
-
-// The code of a record for an escape sequence that names no key.
-constexpr WORD vk_unknown = 0;
+// The code of every key that is no letter and no Space. No key has it on
+// Windows, so it can never be taken for one the program acts on.
+constexpr WORD vk_other_key = 0;
 
 // A lone ESC byte is the Escape key only once this long has passed without a
 // byte after it; until then it may start a sequence or mean Alt.
@@ -40,17 +34,12 @@ constexpr std::uint64_t key_decoder_escape_ms = 100;
 // purpose: a sequence split by a slow link must not fall apart into keys.
 constexpr std::uint64_t key_decoder_sequence_ms = 1000;
 
-// Bytes of one sequence the decoder keeps; longer sequences are swallowed
-// whole and still give one record.
-constexpr std::size_t key_decoder_sequence_capacity = 32;
-
 struct key_decoder {
     int state;  // where in a sequence the decoder stands (key_decoder.cpp)
-    unsigned char sequence[key_decoder_sequence_capacity];
-    std::size_t sequence_length;
-    std::size_t bytes_still_needed;  // UTF-8 continuation or mouse report bytes
+    std::size_t parameter_bytes;  // of the CSI or SS3 sequence so far
+    bool only_digits;             // those parameter bytes are all digits
+    std::size_t bytes_still_needed;  // UTF-8 continuation or raw report bytes
     std::uint64_t sequence_started_ms;
-    DWORD extra_state;  // Alt, when the sequence came after an ESC
     bool utf8;
     // Right after a lone ESC was given out on its time-out, a '[' or 'O'
     // still continues it: the rest of a sequence whose ESC came late.

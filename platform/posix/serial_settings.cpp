@@ -4,7 +4,7 @@
 #include "platform/common/mode_string.h"
 #include "platform/posix/error_codes.h"
 #include "platform/posix/handles.h"
-#include "platform/posix/serial_line.h"
+#include "platform/posix/serial_settings.h"
 
 namespace zcal_posix {
 

@@ -10,7 +10,7 @@
 
 #include <cerrno>
 
-#include "platform/posix/serial_line.h"
+#include "platform/posix/serial_termios2.h"
 
 namespace zcal_posix {
 

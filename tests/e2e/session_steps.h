@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "expected_screen.h"
@@ -20,28 +19,6 @@ constexpr double deadline_seconds = 10.0;
 constexpr std::int64_t printer_wait_us = 2222000;
 
 inline std::string move_line(const std::string& height) { return "G1 F600 Z" + height; }
-
-// The height after one key, as the program computes it: the step added in
-// double precision, the sum kept in single precision.
-inline float stepped(float z, char key) {
-    double step = 0.0;
-    switch (key) {
-    case 'a': case 'A': step = 1.0; break;
-    case 'z': case 'Z': step = -1.0; break;
-    case 'e': case 'E': step = 0.1; break;
-    case 'r': case 'R': step = -0.1; break;
-    case 't': case 'T': step = 0.01; break;
-    case 'y': case 'Y': step = -0.01; break;
-    default: break;
-    }
-    return static_cast<float>(static_cast<double>(z) + step);
-}
-
-inline std::string height_text(float z) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", static_cast<double>(z));
-    return text;
-}
 
 // The height field: 10 cells from (30,6).
 inline std::string field_showing(const std::string& height) {

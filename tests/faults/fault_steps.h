@@ -46,14 +46,4 @@ inline double cpu_percent_over(e2e::Zcal_session& session, pid_t pid, double sec
     return 100.0 * static_cast<double>(after - before) / static_cast<double>(bench::ticks_per_second()) / elapsed;
 }
 
-// The lines a run of step keys sends, from the start height.
-inline std::vector<std::string> moves_for(const std::string& keys, float* z) {
-    std::vector<std::string> lines;
-    for (char key : keys) {
-        *z = e2e::stepped(*z, key);
-        lines.push_back(e2e::move_line(e2e::height_text(*z)));
-    }
-    return lines;
-}
-
 }  // namespace faults

@@ -18,7 +18,7 @@
 #include "platform/platform.h"
 #include "platform/posix/error_codes.h"
 #include "platform/posix/handles.h"
-#include "platform/posix/serial_line.h"
+#include "platform/posix/serial_termios2.h"
 #include "platform/posix/serial_open.h"
 
 namespace {

@@ -6,7 +6,6 @@
 
 #include "app/calibration.h"
 #include "fake_fixture.h"
-#include "screen/screen.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/serial_link.h"
+#include "link/find_serial_port.h"
 #include "platform/fake/fake_platform.h"
 
 // main() of the program, built under this name for the tests.

@@ -9,6 +9,8 @@
 
 namespace {
 
+using program_flow = on_fake;  // each test on a fresh fake platform
+
 using fake::ms;
 
 int run_program() {
@@ -22,7 +24,7 @@ std::size_t trace_index(const std::string& line) {
     return static_cast<std::size_t>(std::find(trace.begin(), trace.end(), line) - trace.begin());
 }
 
-TEST_F(on_fake, port_path_waits_for_the_printer_then_calibrates_and_closes_in_out_port) {
+TEST_F(program_flow, port_path_waits_for_the_printer_then_calibrates_and_closes_in_out_port) {
     fake::add_port(0);
     queue_taps("A ", ms(3000));
 
@@ -38,7 +40,7 @@ TEST_F(on_fake, port_path_waits_for_the_printer_then_calibrates_and_closes_in_ou
     EXPECT_EQ(fake::row_text(20).substr(63, 16), "_    (sigma bed)");
 }
 
-TEST_F(on_fake, start_up_prepares_draws_then_probes_in_that_order) {
+TEST_F(program_flow, start_up_prepares_draws_then_probes_in_that_order) {
     run_program();
     const std::size_t title = trace_index("SetConsoleTitleA Tandrovelmaris | Dadez");
     const std::size_t out = trace_index("GetStdHandle output");
@@ -54,7 +56,7 @@ TEST_F(on_fake, start_up_prepares_draws_then_probes_in_that_order) {
     EXPECT_LT(probe, fake::trace().size());
 }
 
-TEST_F(on_fake, no_port_shows_the_error_waits_silently_for_one_key_and_ends_with_0) {
+TEST_F(program_flow, no_port_shows_the_error_waits_silently_for_one_key_and_ends_with_0) {
     fake::add_port(5, fake::port_kind::refuses_settings);
     fake::queue_tap('X', ms(5000));
 
@@ -79,7 +81,7 @@ TEST_F(on_fake, no_port_shows_the_error_waits_silently_for_one_key_and_ends_with
     EXPECT_EQ(height_field_text(), "          ");
 }
 
-TEST_F(on_fake, arguments_change_nothing) {
+TEST_F(program_flow, arguments_change_nothing) {
     fake::add_port(0);
     queue_taps("AE ", ms(3000));
     run_program();
@@ -94,7 +96,7 @@ TEST_F(on_fake, arguments_change_nothing) {
     EXPECT_EQ(fake::trace(), without);
 }
 
-TEST_F(on_fake, keys_pressed_during_the_printer_wait_are_kept_and_space_among_them_ends_it) {
+TEST_F(program_flow, keys_pressed_during_the_printer_wait_are_kept_and_space_among_them_ends_it) {
     fake::add_port(0);
     fake::queue_tap('A', ms(500));
     fake::queue_tap('T', ms(900));
@@ -106,7 +108,7 @@ TEST_F(on_fake, keys_pressed_during_the_printer_wait_are_kept_and_space_among_th
     EXPECT_EQ(sent_lines(0), (std::vector<std::string>{"G1 F600 Z201.000", "G1 F600 Z201.010"}));
 }
 
-TEST_F(on_fake, nothing_is_sent_before_the_first_step_key) {
+TEST_F(program_flow, nothing_is_sent_before_the_first_step_key) {
     const loop_handles handles = open_loop_handles();
     fake::queue_key('A', false);
     fake::queue_tap('B');
@@ -184,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [] { queue_taps("A "); }, step_pause, 1}),
     [](const ::testing::TestParamInfo<pacing_case>& test) { return test.param.name; });
 
-TEST_F(on_fake, one_press_is_one_step_and_a_held_key_repeats) {
+TEST_F(program_flow, one_press_is_one_step_and_a_held_key_repeats) {
     const loop_handles handles = open_loop_handles();
     queue_taps("AAA");             // three taps: three steps, not six
     for (int i = 0; i < 4; ++i) {  // held: a press and three auto-repeats
@@ -202,7 +204,7 @@ TEST_F(on_fake, one_press_is_one_step_and_a_held_key_repeats) {
     EXPECT_EQ(height_field_text(), "202.960   ");
 }
 
-TEST_F(on_fake, a_step_is_acted_on_as_soon_as_its_press_is_queued) {
+TEST_F(program_flow, a_step_is_acted_on_as_soon_as_its_press_is_queued) {
     const loop_handles handles = open_loop_handles();
     fake::queue_key('A', true, ms(100));  // nothing behind it for a while
     fake::queue_key(' ', true, ms(1000));
@@ -213,7 +215,7 @@ TEST_F(on_fake, a_step_is_acted_on_as_soon_as_its_press_is_queued) {
     EXPECT_EQ(fake::port_writes(0)[0].at_us, ms(100));
 }
 
-TEST_F(on_fake, shift_and_caps_lock_do_not_change_the_step) {
+TEST_F(program_flow, shift_and_caps_lock_do_not_change_the_step) {
     const loop_handles handles = open_loop_handles();
     INPUT_RECORD record{};
     record.EventType = KEY_EVENT;
@@ -230,7 +232,7 @@ TEST_F(on_fake, shift_and_caps_lock_do_not_change_the_step) {
     EXPECT_EQ(sent_lines(0), std::vector<std::string>{"G1 F600 Z200.100"});
 }
 
-TEST_F(on_fake, space_leaves_the_records_behind_it_unread) {
+TEST_F(program_flow, space_leaves_the_records_behind_it_unread) {
     const loop_handles handles = open_loop_handles();
     queue_taps("A E");
     run_calibration(handles.console_in, handles.console_out, handles.printer_port);
@@ -267,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(
                                        [] { fake::fail_count_calls(1000000, ERROR_INVALID_HANDLE); }}),
     [](const ::testing::TestParamInfo<ended_input_case>& test) { return test.param.name; });
 
-TEST_F(on_fake, silent_or_vanished_printer_does_not_stop_the_steps) {
+TEST_F(program_flow, silent_or_vanished_printer_does_not_stop_the_steps) {
     const loop_handles handles = open_loop_handles();
     fake::vanish_at(0, ms(25));
     queue_taps("AAAA ");

@@ -7,9 +7,15 @@
 #include <utility>
 
 #include "fake_fixture.h"
-#include "screen/screen.h"
+#include "screen/draw_screen.h"
+#include "screen/frame.h"
+#include "screen/height.h"
+#include "screen/indicator.h"
+#include "screen/prepare_console.h"
 
 namespace {
+
+using screen = on_fake;  // each test on a fresh fake platform
 
 HANDLE console_out() { return GetStdHandle(STD_OUTPUT_HANDLE); }
 
@@ -62,7 +68,7 @@ TEST_P(frame, writes_its_272_cells_clockwise_and_nothing_else) {
 INSTANTIATE_TEST_SUITE_P(origins, frame,
                          ::testing::Values(COORD{2, 5}, COORD{40, 5}, COORD{0, 3}));
 
-TEST_F(on_fake, frame_top_right_corner_is_written_where_the_top_edge_left_the_cursor) {
+TEST_F(screen, frame_top_right_corner_is_written_where_the_top_edge_left_the_cursor) {
     draw_frame(console_out(), COORD{2, 5});
     const auto& trace = fake::trace();
     const auto corner = std::find(trace.begin(), trace.end(), "SetConsoleTextAttribute 0x1407");
@@ -78,7 +84,7 @@ struct expected_text {
     WORD attribute;
 };
 
-TEST_F(on_fake, fixed_screen_puts_every_text_at_its_cell_with_its_exact_length) {
+TEST_F(screen, fixed_screen_puts_every_text_at_its_cell_with_its_exact_length) {
     draw_screen(console_out());
 
     const expected_text texts[] = {
@@ -108,7 +114,7 @@ TEST_F(on_fake, fixed_screen_puts_every_text_at_its_cell_with_its_exact_length) 
     EXPECT_EQ(fake::current_attribute(), 0x07);
 }
 
-TEST_F(on_fake, port_error_lands_on_the_e_legend_and_leaves_the_rest) {
+TEST_F(screen, port_error_lands_on_the_e_legend_and_leaves_the_rest) {
     draw_screen(console_out());
     show_port_error(console_out());
 
@@ -118,7 +124,7 @@ TEST_F(on_fake, port_error_lands_on_the_e_legend_and_leaves_the_rest) {
     EXPECT_EQ(fake::row_text(7).substr(60, 7), "_______");
 }
 
-TEST_F(on_fake, bed_line_is_sixteen_characters_at_column_63_row_20) {
+TEST_F(screen, bed_line_is_sixteen_characters_at_column_63_row_20) {
     draw_bed(console_out());
     ASSERT_EQ(fake::writes().size(), 1u);
     EXPECT_EQ(fake::writes()[0].text, "_    (sigma bed)");
@@ -127,7 +133,7 @@ TEST_F(on_fake, bed_line_is_sixteen_characters_at_column_63_row_20) {
     EXPECT_EQ(fake::writes()[0].attribute, 0x07);
 }
 
-TEST_F(on_fake, height_is_blanked_then_written_bright_and_the_resting_attribute_restored) {
+TEST_F(screen, height_is_blanked_then_written_bright_and_the_resting_attribute_restored) {
     char text[256];
     show_height(console_out(), 201.0f, text);
 
@@ -144,7 +150,7 @@ TEST_F(on_fake, height_is_blanked_then_written_bright_and_the_resting_attribute_
     EXPECT_EQ(fake::current_attribute(), 0x07);
 }
 
-TEST_F(on_fake, height_field_keeps_no_stale_characters_within_its_ten_cells) {
+TEST_F(screen, height_field_keeps_no_stale_characters_within_its_ten_cells) {
     char text[256];
     // Longer than the field: runs on past column 39 ...
     show_height(console_out(), 1000000.0f, text);
@@ -157,7 +163,7 @@ TEST_F(on_fake, height_field_keeps_no_stale_characters_within_its_ten_cells) {
     EXPECT_EQ(height_field_text(), "-0.010    ");
 }
 
-TEST_F(on_fake, indicator_runs_down_column_63_and_starts_again_under_the_head_mark) {
+TEST_F(screen, indicator_runs_down_column_63_and_starts_again_under_the_head_mark) {
     struct step {
         SHORT bar_row;
         SHORT point_row;
@@ -180,7 +186,7 @@ TEST_F(on_fake, indicator_runs_down_column_63_and_starts_again_under_the_head_ma
     }
 }
 
-TEST_F(on_fake, indicator_column_stops_changing_after_six_steps) {
+TEST_F(screen, indicator_column_stops_changing_after_six_steps) {
     auto column_63 = [] {
         std::string column;
         for (int row = 0; row < fake::console_rows; ++row) column.push_back(fake::cell_at(63, row).character);
@@ -196,7 +202,7 @@ TEST_F(on_fake, indicator_column_stops_changing_after_six_steps) {
     }
 }
 
-TEST_F(on_fake, console_is_prepared_in_order_and_only_the_sizing_bits_leave_the_style) {
+TEST_F(screen, console_is_prepared_in_order_and_only_the_sizing_bits_leave_the_style) {
     prepare_console();
     const std::vector<std::string> expected = {
         "system chcp 28591",
@@ -211,7 +217,7 @@ TEST_F(on_fake, console_is_prepared_in_order_and_only_the_sizing_bits_leave_the_
     EXPECT_EQ(fake::title(), "Tandrovelmaris | Dadez");
 }
 
-TEST_F(on_fake, a_console_without_a_window_is_still_prepared) {
+TEST_F(screen, a_console_without_a_window_is_still_prepared) {
     fake::set_console_window(false);
     prepare_console();
     EXPECT_EQ(fake::title(), "Tandrovelmaris | Dadez");

@@ -5,9 +5,13 @@
 #include <cstring>
 
 #include "fake_fixture.h"
-#include "link/serial_link.h"
+#include "link/command_reply.h"
+#include "link/find_serial_port.h"
+#include "link/wait_for_printer.h"
 
 namespace {
+
+using serial_link = on_fake;  // each test on a fresh fake platform
 
 using fake::ms;
 
@@ -19,7 +23,7 @@ std::vector<std::string> open_attempts_in_order() {
     return names;
 }
 
-TEST_F(on_fake, no_port_means_21_attempts_in_rising_order_and_no_handle) {
+TEST_F(serial_link, no_port_means_21_attempts_in_rising_order_and_no_handle) {
     HANDLE port = nullptr;
     EXPECT_EQ(find_serial_port(&port), -1);
     EXPECT_EQ(port, INVALID_HANDLE_VALUE);
@@ -34,7 +38,7 @@ TEST_F(on_fake, no_port_means_21_attempts_in_rising_order_and_no_handle) {
     EXPECT_EQ(names[10], "\\\\.\\COM10");
 }
 
-TEST_F(on_fake, lowest_usable_port_wins_and_higher_ones_are_never_opened) {
+TEST_F(serial_link, lowest_usable_port_wins_and_higher_ones_are_never_opened) {
     fake::add_port(2, fake::port_kind::held);
     fake::add_port(3);
     fake::add_port(7);
@@ -51,14 +55,14 @@ TEST_F(on_fake, lowest_usable_port_wins_and_higher_ones_are_never_opened) {
     EXPECT_NE(port, INVALID_HANDLE_VALUE);
 }
 
-TEST_F(on_fake, port_21_and_above_are_never_tried) {
+TEST_F(serial_link, port_21_and_above_are_never_tried) {
     fake::add_port(21);
     HANDLE port = nullptr;
     EXPECT_EQ(find_serial_port(&port), -1);
     EXPECT_EQ(fake::open_attempts(21), 0);
 }
 
-TEST_F(on_fake, port_is_opened_exclusively_at_250000_8n1_with_one_ms_read_timeouts) {
+TEST_F(serial_link, port_is_opened_exclusively_at_250000_8n1_with_one_ms_read_timeouts) {
     fake::add_port(0);
     HANDLE port = INVALID_HANDLE_VALUE;
     ASSERT_EQ(find_serial_port(&port), 1);
@@ -83,7 +87,7 @@ TEST_F(on_fake, port_is_opened_exclusively_at_250000_8n1_with_one_ms_read_timeou
 
 // A port that opens but cannot take its settings is let go at once, and the
 // search goes on; nothing is left open or closed twice.
-TEST_F(on_fake, port_refusing_its_settings_is_closed_and_skipped) {
+TEST_F(serial_link, port_refusing_its_settings_is_closed_and_skipped) {
     fake::add_port(1, fake::port_kind::refuses_settings);
     fake::add_port(4);
     HANDLE port = INVALID_HANDLE_VALUE;
@@ -94,7 +98,7 @@ TEST_F(on_fake, port_refusing_its_settings_is_closed_and_skipped) {
     EXPECT_EQ(fake::trace_of("CloseHandle"), std::vector<std::string>{"CloseHandle \\\\.\\COM1"});
 }
 
-TEST_F(on_fake, last_port_refusing_its_settings_leaves_no_handle) {
+TEST_F(serial_link, last_port_refusing_its_settings_leaves_no_handle) {
     fake::add_port(20, fake::port_kind::refuses_settings);
     HANDLE port = nullptr;
     EXPECT_EQ(find_serial_port(&port), -1);
@@ -102,7 +106,7 @@ TEST_F(on_fake, last_port_refusing_its_settings_leaves_no_handle) {
     EXPECT_FALSE(fake::port_open(20));
 }
 
-TEST_F(on_fake, command_goes_out_whole_in_one_write_without_its_zero) {
+TEST_F(serial_link, command_goes_out_whole_in_one_write_without_its_zero) {
     const loop_handles handles = open_loop_handles();
     send_command(handles.printer_port, "G1 F600 Z200.000\n");
     ASSERT_EQ(fake::port_writes(0).size(), 1u);
@@ -152,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
         reply_case{"nothing_within_2ms", {{ms(5), "ok\r"}}, "", 3}),
     [](const ::testing::TestParamInfo<reply_case>& test) { return test.param.name; });
 
-TEST_F(on_fake, silent_printer_costs_one_read_of_2ms_and_its_late_answer_waits) {
+TEST_F(serial_link, silent_printer_costs_one_read_of_2ms_and_its_late_answer_waits) {
     const loop_handles handles = open_loop_handles();
     fake::schedule_bytes(0, ms(5), "ok\r");
     char text[256];
@@ -167,7 +171,7 @@ TEST_F(on_fake, silent_printer_costs_one_read_of_2ms_and_its_late_answer_waits) 
     EXPECT_STREQ(text, "ok\r");
 }
 
-TEST_F(on_fake, printer_wait_sleeps_then_drains_until_the_line_is_quiet) {
+TEST_F(serial_link, printer_wait_sleeps_then_drains_until_the_line_is_quiet) {
     const loop_handles handles = open_loop_handles();
     fake::schedule_bytes(0, ms(100), "start\necho: boot\n");   // during the sleep
     fake::schedule_bytes(0, ms(2223), "echo: more\n");          // keeps coming
@@ -181,7 +185,7 @@ TEST_F(on_fake, printer_wait_sleeps_then_drains_until_the_line_is_quiet) {
     EXPECT_EQ(fake::trace_of("ReadFile").size() - reads_before, 17u + 11u + 1u);
 }
 
-TEST_F(on_fake, printer_wait_with_nothing_pending_makes_a_single_read) {
+TEST_F(serial_link, printer_wait_with_nothing_pending_makes_a_single_read) {
     const loop_handles handles = open_loop_handles();
     wait_for_printer(handles.printer_port);
     EXPECT_EQ(fake::trace_of("ReadFile").size(), 1u);
@@ -190,14 +194,14 @@ TEST_F(on_fake, printer_wait_with_nothing_pending_makes_a_single_read) {
 
 // A printer that chatters without a pause must not keep the program from
 // ever reaching its keys.
-TEST_F(on_fake, printer_wait_stops_draining_a_printer_that_never_pauses) {
+TEST_F(serial_link, printer_wait_stops_draining_a_printer_that_never_pauses) {
     const loop_handles handles = open_loop_handles();
     fake::schedule_bytes(0, ms(2222), std::string(drain_limit + 1000, 'x'));
     wait_for_printer(handles.printer_port);
     EXPECT_EQ(fake::unread_bytes(0), 1000u);
 }
 
-TEST_F(on_fake, printer_wait_ends_on_a_failing_port) {
+TEST_F(serial_link, printer_wait_ends_on_a_failing_port) {
     const loop_handles handles = open_loop_handles();
     fake::schedule_bytes(0, 0, std::string(100, 'x'));
     fake::vanish_at(0, 0);

@@ -59,8 +59,6 @@ TEST(style_sgr, console_colours_become_ansi_colours) {
     EXPECT_EQ(sgr(0x00), "\x1b[0;30;49m");
     EXPECT_EQ(sgr(0x1F), "\x1b[0;1;39;44m");
     EXPECT_EQ(sgr(0xE0), "\x1b[0;30;103m");  // black on bright yellow
-    EXPECT_EQ(sgr(0x4007), "\x1b[0;39;49;7m");
-    EXPECT_EQ(sgr(0x8007), "\x1b[0;39;49;4m");
 }
 
 TEST(style_sgr, grid_bits_do_not_change_the_colours) {
@@ -273,25 +271,6 @@ TEST(renderer, the_title_goes_out_as_osc_0) {
     rendered r;
     renderer_set_title(r.screen.get(), "Tandrovelmaris | Dadez");
     EXPECT_EQ(r.take(), "\x1b]0;Tandrovelmaris | Dadez\x07");
-}
-
-TEST(output_buffer, a_full_buffer_goes_out_whole_and_nothing_is_lost) {
-    std::string sent;
-    auto out = std::make_unique<output_buffer>();
-    output_init(out.get(), collect, &sent);
-    const std::string big(output_buffer_capacity + 100, 'x');
-    output_append(out.get(), big.data(), big.size());
-    EXPECT_EQ(sent.size(), output_buffer_capacity);
-    output_flush(out.get());
-    EXPECT_EQ(sent, big);
-}
-
-TEST(format_decimal, numbers_without_the_c_library) {
-    char text[12];
-    EXPECT_EQ(std::string(text, format_decimal(0, text)), "0");
-    EXPECT_EQ(std::string(text, format_decimal(25, text)), "25");
-    EXPECT_EQ(std::string(text, format_decimal(-7, text)), "-7");
-    EXPECT_EQ(std::string(text, format_decimal(2147483647, text)), "2147483647");
 }
 
 }  // namespace

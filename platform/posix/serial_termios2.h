@@ -1,5 +1,5 @@
-// A serial line's settings, as the line-settings record asks for them and as
-// the driver is given them.
+// A serial line's settings, and giving them to a device through termios2
+// (serial_termios2.cpp); serial_settings.h reads them from the record.
 #pragma once
 
 #include "platform/platform.h"
@@ -17,10 +17,6 @@ struct serial_line {
     char xon;
     char xoff;
 };
-
-// Reads the record. False, naming nothing, when it asks for what no line
-// can do (no baud rate, 9 data bits, an unknown parity).
-bool serial_line_from_dcb(const DCB& settings, serial_line* line);
 
 // Gives the line to the device on fd: raw bytes in and out, the record's
 // framing, flow control only when asked for, reads that never wait (the

@@ -1,0 +1,8 @@
+// The frame around the screen, drawn from grid-line attributes.
+#pragma once
+
+#include "platform/platform.h"
+
+// The frame's 272 cells for top row origin.Y; the column of origin is not
+// used. Every cell is a space; the lines come from grid-line attribute bits.
+void draw_frame(HANDLE console_out, COORD origin);
