@@ -12,8 +12,13 @@ void prepare_console();
 void draw_screen(HANDLE console_out);
 
 // The frame's 272 cells for top row origin.Y; the column of origin is not
-// used. Every cell is a space; the lines come from grid-line attribute bits.
+// used. Every cell is a space; the lines come from grid-line attribute bits,
+// or, where the console does not draw those, from draw_frame_lines.
 void draw_frame(HANDLE console_out, COORD origin);
+
+// Puts line characters into the frame's 272 cells for top row top, leaving
+// their attribute words and the cursor as they are.
+void draw_frame_lines(HANDLE console_out, SHORT top);
 
 void show_port_error(HANDLE console_out);
 void draw_bed(HANDLE console_out);
