@@ -187,10 +187,14 @@ BOOL BuildCommDCBA(const char* lpDef, DCB* lpDCB) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    // The builder is documented to change only what the string names, and
+    // no mode string names binary mode: whatever the record held stays.
+    const DWORD binary = lpDCB->fBinary;
     if (lpDCB->DCBlength != sizeof(DCB) || !parse_mode_string(lpDef, lpDCB)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    lpDCB->fBinary = binary;
     return TRUE;
 }
 
