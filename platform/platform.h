@@ -16,6 +16,12 @@
 #include "platform/win_subset.h"
 #endif
 
+// Whether the console shows the grid-line bits of attribute words as lines
+// on the cells' edges. A classic console window does; a pseudo console, as a
+// terminal window hosts console programs through, carries colours only, so
+// there the lines must be drawn as characters.
+bool console_draws_grid_lines();
+
 // Hands one command line to the system's command interpreter and waits until
 // it has ended. The result is not meant to be examined.
 int run_console_command(const char* command);

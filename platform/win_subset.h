@@ -16,6 +16,7 @@ using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using SHORT = std::int16_t;
 using LONG = std::int32_t;  // 32 bits on Windows whatever the data model
+using UINT = unsigned int;
 using BOOL = int;
 using CHAR = char;
 using WCHAR = char16_t;
@@ -97,11 +98,20 @@ constexpr WORD COMMON_LVB_GRID_HORIZONTAL = 0x0400;
 constexpr WORD COMMON_LVB_GRID_LVERTICAL = 0x0800;
 constexpr WORD COMMON_LVB_GRID_RVERTICAL = 0x1000;
 
+// Output mode: the grid-line bits are drawn in every code page, not only in
+// the East Asian ones.
+constexpr DWORD ENABLE_LVB_GRID_WORLDWIDE = 0x0010;
+
 // ---- Window style -------------------------------------------------------
 
 constexpr int GWL_STYLE = -16;
 constexpr LONG WS_MAXIMIZEBOX = 0x00010000;
 constexpr LONG WS_THICKFRAME = 0x00040000;
+
+constexpr UINT SWP_NOSIZE = 0x0001;
+constexpr UINT SWP_NOMOVE = 0x0002;
+constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_FRAMECHANGED = 0x0020;
 
 // ---- Files and serial ports ---------------------------------------------
 
@@ -178,10 +188,15 @@ BOOL SetConsoleCursorPosition(HANDLE hConsoleOutput, COORD dwCursorPosition);
 BOOL SetConsoleTextAttribute(HANDLE hConsoleOutput, WORD wAttributes);
 BOOL WriteConsoleA(HANDLE hConsoleOutput, const void* lpBuffer, DWORD nNumberOfCharsToWrite,
                    DWORD* lpNumberOfCharsWritten, void* lpReserved);
+BOOL WriteConsoleOutputCharacterW(HANDLE hConsoleOutput, const WCHAR* lpCharacter, DWORD nLength,
+                                  COORD dwWriteCoord, DWORD* lpNumberOfCharsWritten);
+BOOL GetConsoleMode(HANDLE hConsoleHandle, DWORD* lpMode);
+BOOL SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode);
 BOOL SetConsoleTitleA(const char* lpConsoleTitle);
 HWND GetConsoleWindow();
 LONG GetWindowLongA(HWND hWnd, int nIndex);
 LONG SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong);
+BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
 
 HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    SECURITY_ATTRIBUTES* lpSecurityAttributes, DWORD dwCreationDisposition,

@@ -1,9 +1,11 @@
 #include "screen/console_write.h"
 #include "screen/frame.h"
+#include "screen/frame_lines.h"
 
 // The frame is drawn without line characters: each cell is a space, and the
 // line along its edge comes from the grid-line bits of its attribute word.
-// It is written clockwise from the top-left corner.
+// It is written clockwise from the top-left corner. A console that shows no
+// grid lines gets the same frame as characters over those spaces.
 void draw_frame(HANDLE console_out, COORD origin) {
     const SHORT top = origin.Y;
     const SHORT bottom = static_cast<SHORT>(top + frame_height);
@@ -37,5 +39,9 @@ void draw_frame(HANDLE console_out, COORD origin) {
     SetConsoleTextAttribute(console_out, frame_left);
     for (SHORT row = bottom - 1; row > top; --row) {
         write_at(console_out, COORD{frame_left_column, row}, space, one_cell);
+    }
+
+    if (!console_draws_grid_lines()) {
+        draw_frame_lines(console_out, top);
     }
 }

@@ -32,6 +32,17 @@ constexpr WORD frame_left = COMMON_LVB_GRID_LVERTICAL | resting_attribute;
 constexpr SHORT frame_left_column = 1;
 constexpr SHORT frame_right_column = frame_left_column + 117;
 constexpr SHORT frame_height = 19;
+constexpr int frame_width = frame_right_column - frame_left_column + 1;
+
+// The frame's lines as characters, for a console that does not draw grid
+// lines: box-drawing characters in UTF-16, so no code page stands between
+// them and the screen.
+constexpr WCHAR line_horizontal = 0x2500;   // ─
+constexpr WCHAR line_vertical = 0x2502;     // │
+constexpr WCHAR line_top_left = 0x250C;     // ┌
+constexpr WCHAR line_top_right = 0x2510;    // ┐
+constexpr WCHAR line_bottom_left = 0x2514;  // └
+constexpr WCHAR line_bottom_right = 0x2518; // ┘
 constexpr COORD frame_origin = {2, 5};
 
 constexpr const char* console_title = "Tandrovelmaris | Dadez";

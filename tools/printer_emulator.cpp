@@ -14,6 +14,9 @@
 //   <usec> <line>                    a line received, without its \n
 //   <usec> #open                     a program opened the slave
 //   <usec> #boot                     the boot lines were sent
+//   <usec> #control vstart=<HH> vstop=<HH>   the XON/XOFF characters the
+//                                    slave's settings hold, logged before the
+//                                    first line received under them
 //   <usec> #partial <bytes>          bytes without a \n when the slave closed
 //   <usec> #close z=<Z>              the last program closed the slave
 //   <usec> #hangup after <N> lines z=<Z>   --hangup-after closed the master
@@ -89,6 +92,7 @@ struct Emulator {
     std::deque<std::int64_t> answers; // when each owed answer is due
     long lines_received = 0;
     double z = 0.0;
+    std::string control_logged;       // the last #control event logged
 };
 
 volatile sig_atomic_t stop_requested = 0;
@@ -271,6 +275,21 @@ void slave_opened(Emulator* emulator) {
     log_event(*emulator, "open");
 }
 
+// The flow-control characters the program's side set, as the pair holds
+// them (termios calls on the master reach the slave's settings). A program
+// that configures a port through a serial driver shows here what the driver
+// was given.
+void log_control_characters(Emulator* emulator) {
+    termios mode{};
+    if (tcgetattr(emulator->master, &mode) != 0) return;
+    char text[48];
+    std::snprintf(text, sizeof text, "control vstart=%02x vstop=%02x", static_cast<unsigned>(mode.c_cc[VSTART]),
+                  static_cast<unsigned>(mode.c_cc[VSTOP]));
+    if (emulator->control_logged == text) return;
+    emulator->control_logged = text;
+    log_event(*emulator, text);
+}
+
 // Reads whatever the slave side wrote. Returns false once the emulator
 // should end.
 bool read_master(Emulator* emulator) {
@@ -283,6 +302,7 @@ bool read_master(Emulator* emulator) {
                     emulator->line += buffer[i];
                     continue;
                 }
+                log_control_characters(emulator);
                 std::string received;
                 received.swap(emulator->line);
                 if (!take_line(emulator, received)) return false;

@@ -12,6 +12,13 @@ platform_state& state() {
 
 void note(const std::string& line) { state().trace.push_back(line); }
 
+void violation(const std::string& line) {
+    note("violation: " + line);
+    state().violations.push_back(line);
+}
+
+const std::vector<std::string>& violations() { return state().violations; }
+
 void advance_to(std::uint64_t at_us) {
     platform_state& s = state();
     if (at_us > s.now_us) {
@@ -70,12 +77,18 @@ HANDLE GetStdHandle(DWORD nStdHandle) {
 }
 
 BOOL CloseHandle(HANDLE hObject) {
-    if (hObject == fake::console_in_handle) {
-        fake::note("CloseHandle console_in");
-        return TRUE;
-    }
-    if (hObject == fake::console_out_handle) {
-        fake::note("CloseHandle console_out");
+    fake::platform_state& s = fake::state();
+    if (hObject == fake::console_in_handle || hObject == fake::console_out_handle) {
+        const bool input = hObject == fake::console_in_handle;
+        fake::note(input ? "CloseHandle console_in" : "CloseHandle console_out");
+        bool& closed = input ? s.console_in_closed : s.console_out_closed;
+        if (closed) {
+            // Windows may have given the number to another object by now.
+            fake::violation(input ? "console_in closed twice" : "console_out closed twice");
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        closed = true;
         return TRUE;
     }
     int number = -1;
@@ -84,8 +97,14 @@ BOOL CloseHandle(HANDLE hObject) {
         port->open = false;
         return TRUE;
     }
-    fake::note(hObject == INVALID_HANDLE_VALUE ? "CloseHandle INVALID_HANDLE_VALUE"
-                                               : "CloseHandle unknown");
+    if (hObject == INVALID_HANDLE_VALUE) {
+        // The same value as the process's own pseudo handle, which closing
+        // leaves alone.
+        fake::note("CloseHandle INVALID_HANDLE_VALUE");
+        return TRUE;
+    }
+    fake::note("CloseHandle unknown");
+    fake::violation("CloseHandle of a handle that is not open");
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
 }

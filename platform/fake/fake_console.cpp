@@ -3,6 +3,7 @@
 // queue of records that arrive at virtual times.
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "platform/fake/fake_state.h"
 
@@ -42,6 +43,50 @@ bool input_gone() {
     return s.watchdog_fired || (s.end_input_when_drained && s.input.empty());
 }
 
+// A console handle that is still open; a closed one fails like any handle
+// that is no longer there.
+bool open_console_handle(HANDLE handle, HANDLE expected) {
+    platform_state& s = state();
+    const bool closed = expected == console_in_handle ? s.console_in_closed : s.console_out_closed;
+    if (handle != expected || closed) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    return true;
+}
+
+// An [out] pointer Windows writes through without looking: null crashes the
+// program there.
+bool has_out_pointer(const void* pointer, const char* call) {
+    if (pointer == nullptr) {
+        violation(std::string(call) + " given no place for its count");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    return true;
+}
+
+// Puts one character in the cell under the cursor, in the current
+// attribute, and moves the cursor on. At the last cell of the buffer a
+// console scrolls the whole screen up a line, which would tear a fixed
+// layout apart; the fake does not scroll, and calls it a fault instead.
+void put_at_cursor(char character) {
+    platform_state& s = state();
+    cell& target = s.grid[s.cursor.Y][s.cursor.X];
+    target.character = character;
+    target.unicode = static_cast<unsigned char>(character);
+    target.attribute = s.attribute;
+    ++target.writes;
+    if (++s.cursor.X < console_columns) {
+        return;
+    }
+    s.cursor.X = 0;
+    if (++s.cursor.Y == console_rows) {
+        violation("WriteConsoleA reached the end of the buffer: the screen would scroll");
+        s.cursor = COORD{console_columns - 1, console_rows - 1};
+    }
+}
+
 }  // namespace
 
 void clear_console() {
@@ -49,6 +94,7 @@ void clear_console() {
     for (auto& row : s.grid) {
         for (cell& c : row) {
             c.character = ' ';
+            c.unicode = u' ';
             c.attribute = s.attribute;
         }
     }
@@ -66,15 +112,27 @@ std::string row_text(int row) {
 }
 
 const std::vector<console_write>& writes() { return state().writes; }
+const std::vector<character_write>& character_writes() { return state().character_writes; }
 COORD cursor() { return state().cursor; }
 WORD current_attribute() { return state().attribute; }
 std::string title() { return state().title; }
 unsigned code_page() { return state().code_page; }
 LONG window_style() { return state().window_style; }
 void set_console_window(bool present) { state().window_present = present; }
+DWORD output_mode() { return state().output_mode; }
+int frame_changes() { return state().frame_changes; }
+void set_console_draws_grid_lines(bool draws) { state().draws_grid_lines = draws; }
+void set_known_output_modes(DWORD modes) { state().known_output_modes = modes; }
 
+// The queue is kept in the order the records arrive, whatever the order
+// they were queued in; records of the same moment keep theirs.
 void queue_record(const INPUT_RECORD& record, std::uint64_t at_us) {
-    state().input.push_back(timed_record{at_us, record});
+    std::deque<timed_record>& input = state().input;
+    auto later = input.end();
+    while (later != input.begin() && std::prev(later)->at_us > at_us) {
+        --later;
+    }
+    input.insert(later, timed_record{at_us, record});
 }
 
 void queue_key(WORD virtual_key, bool key_down, std::uint64_t at_us) {
@@ -120,8 +178,8 @@ using fake::state;
 BOOL GetNumberOfConsoleInputEvents(HANDLE hConsoleInput, DWORD* lpNumberOfEvents) {
     note("GetNumberOfConsoleInputEvents");
     fake::platform_state& s = state();
-    if (hConsoleInput != fake::console_in_handle) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!fake::open_console_handle(hConsoleInput, fake::console_in_handle) ||
+        !fake::has_out_pointer(lpNumberOfEvents, "GetNumberOfConsoleInputEvents")) {
         return FALSE;
     }
     if (fake::take_injected_failure(&s.count_failures)) {
@@ -139,20 +197,28 @@ BOOL ReadConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLeng
                        DWORD* lpNumberOfEventsRead) {
     note("ReadConsoleInputA " + std::to_string(nLength));
     fake::platform_state& s = state();
-    if (hConsoleInput != fake::console_in_handle) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!fake::open_console_handle(hConsoleInput, fake::console_in_handle) ||
+        !fake::has_out_pointer(lpNumberOfEventsRead, "ReadConsoleInputA")) {
         return FALSE;
     }
     if (fake::take_injected_failure(&s.read_failures)) {
         return FALSE;
     }
-    // Like the real call, it blocks until a record is there; the program
-    // only calls it when one is, so an empty queue here is the program's
-    // fault and is made visible as a failure.
-    if (fake::arrived_records() == 0 || nLength == 0) {
-        note("ReadConsoleInputA would block");
+    if (nLength == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
+    }
+    // The real call blocks until a record comes: with none pending the
+    // program would hang there, deaf to everything but the next key. That
+    // is the program's fault; the fake then waits for the next record as
+    // Windows would.
+    if (fake::arrived_records() == 0) {
+        fake::violation("ReadConsoleInputA with no record pending would block");
+        if (s.input.empty()) {
+            SetLastError(ERROR_HANDLE_EOF);
+            return FALSE;
+        }
+        fake::advance_to(s.input.front().at_us);
     }
     DWORD count = 0;
     while (count < nLength && fake::arrived_records() > 0) {
@@ -166,9 +232,11 @@ BOOL ReadConsoleInputA(HANDLE hConsoleInput, INPUT_RECORD* lpBuffer, DWORD nLeng
 BOOL SetConsoleCursorPosition(HANDLE hConsoleOutput, COORD dwCursorPosition) {
     note("SetConsoleCursorPosition " + std::to_string(dwCursorPosition.X) + "," +
          std::to_string(dwCursorPosition.Y));
-    if (hConsoleOutput != fake::console_out_handle || dwCursorPosition.X < 0 ||
-        dwCursorPosition.Y < 0 || dwCursorPosition.X >= fake::console_columns ||
-        dwCursorPosition.Y >= fake::console_rows) {
+    if (!fake::open_console_handle(hConsoleOutput, fake::console_out_handle)) {
+        return FALSE;
+    }
+    if (dwCursorPosition.X < 0 || dwCursorPosition.Y < 0 ||
+        dwCursorPosition.X >= fake::console_columns || dwCursorPosition.Y >= fake::console_rows) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
@@ -178,8 +246,7 @@ BOOL SetConsoleCursorPosition(HANDLE hConsoleOutput, COORD dwCursorPosition) {
 
 BOOL SetConsoleTextAttribute(HANDLE hConsoleOutput, WORD wAttributes) {
     note("SetConsoleTextAttribute " + fake::hex_word(wAttributes));
-    if (hConsoleOutput != fake::console_out_handle) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!fake::open_console_handle(hConsoleOutput, fake::console_out_handle)) {
         return FALSE;
     }
     state().attribute = wAttributes;
@@ -189,38 +256,96 @@ BOOL SetConsoleTextAttribute(HANDLE hConsoleOutput, WORD wAttributes) {
 BOOL WriteConsoleA(HANDLE hConsoleOutput, const void* lpBuffer, DWORD nNumberOfCharsToWrite,
                    DWORD* lpNumberOfCharsWritten, void* lpReserved) {
     fake::platform_state& s = state();
+    if (lpBuffer == nullptr && nNumberOfCharsToWrite > 0) {
+        note("WriteConsoleA nullptr");
+        fake::violation("WriteConsoleA given no text");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     const char* text = static_cast<const char*>(lpBuffer);
     std::string written(text, nNumberOfCharsToWrite);
     note("WriteConsoleA \"" + written + "\"");
-    if (hConsoleOutput != fake::console_out_handle || lpReserved != nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (!fake::open_console_handle(hConsoleOutput, fake::console_out_handle)) {
+        return FALSE;
+    }
+    if (lpReserved != nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     s.writes.push_back(fake::console_write{s.cursor, s.attribute, written});
-    // Text runs on into the next row at the right edge; past the last row it
-    // is dropped (the fake does not scroll).
-    DWORD count = 0;
     for (char character : written) {
-        if (s.cursor.Y >= fake::console_rows) {
-            break;
-        }
-        fake::cell& target = s.grid[s.cursor.Y][s.cursor.X];
-        target.character = character;
-        target.attribute = s.attribute;
-        ++target.writes;
-        ++count;
-        if (++s.cursor.X == fake::console_columns) {
-            s.cursor.X = 0;
-            ++s.cursor.Y;
-        }
-    }
-    if (s.cursor.Y >= fake::console_rows) {
-        s.cursor = COORD{fake::console_columns - 1, fake::console_rows - 1};
+        fake::put_at_cursor(character);
     }
     if (lpNumberOfCharsWritten != nullptr) {
-        *lpNumberOfCharsWritten = count;
+        *lpNumberOfCharsWritten = nNumberOfCharsToWrite;
     }
     return TRUE;
+}
+
+BOOL WriteConsoleOutputCharacterW(HANDLE hConsoleOutput, const WCHAR* lpCharacter, DWORD nLength,
+                                  COORD dwWriteCoord, DWORD* lpNumberOfCharsWritten) {
+    fake::platform_state& s = state();
+    note("WriteConsoleOutputCharacterW " + std::to_string(dwWriteCoord.X) + "," +
+         std::to_string(dwWriteCoord.Y) + " " + std::to_string(nLength));
+    if (!fake::open_console_handle(hConsoleOutput, fake::console_out_handle) ||
+        !fake::has_out_pointer(lpNumberOfCharsWritten, "WriteConsoleOutputCharacterW")) {
+        return FALSE;
+    }
+    if (dwWriteCoord.X < 0 || dwWriteCoord.Y < 0 || dwWriteCoord.X >= fake::console_columns ||
+        dwWriteCoord.Y >= fake::console_rows) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    s.character_writes.push_back(
+        fake::character_write{dwWriteCoord, std::u16string(lpCharacter, nLength)});
+    // Characters only, from cell to cell and on into the next row; the
+    // attribute words and the cursor stay, and the buffer's end ends it.
+    int column = dwWriteCoord.X;
+    int row = dwWriteCoord.Y;
+    DWORD count = 0;
+    for (; count < nLength && row < fake::console_rows; ++count) {
+        fake::cell& target = s.grid[row][column];
+        target.unicode = lpCharacter[count];
+        target.character = lpCharacter[count] <= 0xFF ? static_cast<char>(lpCharacter[count]) : '?';
+        ++target.writes;
+        if (++column == fake::console_columns) {
+            column = 0;
+            ++row;
+        }
+    }
+    *lpNumberOfCharsWritten = count;
+    return TRUE;
+}
+
+BOOL GetConsoleMode(HANDLE hConsoleHandle, DWORD* lpMode) {
+    note("GetConsoleMode");
+    if (!fake::open_console_handle(hConsoleHandle, fake::console_out_handle) ||
+        !fake::has_out_pointer(lpMode, "GetConsoleMode")) {
+        return FALSE;
+    }
+    *lpMode = state().output_mode;
+    return TRUE;
+}
+
+BOOL SetConsoleMode(HANDLE hConsoleHandle, DWORD dwMode) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(dwMode));
+    note(std::string("SetConsoleMode ") + text);
+    if (!fake::open_console_handle(hConsoleHandle, fake::console_out_handle)) {
+        return FALSE;
+    }
+    // A mode bit the console does not know makes it refuse the whole mode.
+    if ((dwMode & ~state().known_output_modes) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    state().output_mode = dwMode;
+    return TRUE;
+}
+
+bool console_draws_grid_lines() {
+    note("console_draws_grid_lines");
+    return state().draws_grid_lines;
 }
 
 BOOL SetConsoleTitleA(const char* lpConsoleTitle) {
@@ -256,6 +381,25 @@ LONG SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
     return previous;
 }
 
+BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", uFlags);
+    note(std::string("SetWindowPos ") + text);
+    (void)hWndInsertAfter;
+    (void)X;
+    (void)Y;
+    (void)cx;
+    (void)cy;
+    if (hWnd != fake::console_window) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (uFlags & SWP_FRAMECHANGED) {
+        ++state().frame_changes;
+    }
+    return TRUE;
+}
+
 int run_console_command(const char* command) {
     note(std::string("system ") + command);
     fake::platform_state& s = state();
@@ -277,6 +421,11 @@ int run_console_command(const char* command) {
             }
         }
         note("pause found no key");
+        if (!s.end_input_when_drained) {
+            fake::violation("pause > NUL would wait for ever for a key");
+        }
+    } else {
+        fake::violation("a command the program does not run: " + line);
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/common/mode_string.h"
+#include "platform/common/read_timeouts.h"
 #include "platform/fake/fake_state.h"
 
 namespace fake {
@@ -32,6 +33,52 @@ int number_of(const std::string& name) {
 }
 
 bool vanished(const port_state& p) { return state().now_us >= p.vanish_at_us; }
+
+constexpr DWORD file_attribute_normal = 0x00000080;
+constexpr DWORD file_flag_overlapped = 0x40000000;
+
+// What a plain (not overlapped) ReadFile or WriteFile needs of its handle
+// and arguments. A handle opened for overlapped I/O takes only overlapped
+// calls; the count pointer may be null only for those.
+port_state* plain_io_port(HANDLE handle, const void* count, DWORD access, const char* call) {
+    port_state* p = port_of(handle);
+    if (p == nullptr || vanished(*p)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (p->flags & file_flag_overlapped) {
+        violation(std::string(call) + " without an OVERLAPPED record on a port opened for overlapped I/O");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (count == nullptr) {
+        violation(std::string(call) + " given no place for its count");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if ((p->access & access) == 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return p;
+}
+
+// Line settings a serial driver takes: XON and XOFF must differ, transfers
+// are binary, and the UART's framing rules hold (5 to 8 data bits; 5 with
+// 1.5 stop bits only, 6 to 8 with 1 or 2).
+bool driver_takes(const DCB& settings) {
+    if (settings.XonChar == settings.XoffChar || !settings.fBinary) {
+        return false;
+    }
+    if (settings.ByteSize < 5 || settings.ByteSize > 8 || settings.Parity > SPACEPARITY ||
+        settings.StopBits > TWOSTOPBITS) {
+        return false;
+    }
+    if (settings.ByteSize == 5) {
+        return settings.StopBits != TWOSTOPBITS;
+    }
+    return settings.StopBits != ONE5STOPBITS;
+}
 
 }  // namespace
 
@@ -79,6 +126,7 @@ const COMMTIMEOUTS& port_timeouts(int number) { return port(number).timeouts; }
 DWORD port_access(int number) { return port(number).access; }
 DWORD port_share_mode(int number) { return port(number).share_mode; }
 DWORD port_disposition(int number) { return port(number).disposition; }
+DWORD port_flags(int number) { return port(number).flags; }
 
 }  // namespace fake
 
@@ -89,11 +137,23 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
                    SECURITY_ATTRIBUTES* lpSecurityAttributes, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
     (void)lpSecurityAttributes;
-    (void)dwFlagsAndAttributes;
-    (void)hTemplateFile;
     const std::string name = lpFileName;
     const int number = fake::number_of(name);
     const auto found = state().ports.find(number);
+    // A communications device opens only as an existing device, for
+    // exclusive access, without a template.
+    if (dwShareMode != 0 || dwCreationDisposition != OPEN_EXISTING || hTemplateFile != nullptr) {
+        note("CreateFileA " + name + " refused");
+        fake::violation("CreateFileA of a port not as an exclusive existing device without a template");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    if ((dwFlagsAndAttributes & ~(fake::file_attribute_normal | fake::file_flag_overlapped)) != 0) {
+        note("CreateFileA " + name + " refused");
+        fake::violation("CreateFileA with flags the fake does not know");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
     if (number < 0 || found == state().ports.end()) {
         note("CreateFileA " + name + " absent");
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -104,6 +164,7 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
     p.access = dwDesiredAccess;
     p.share_mode = dwShareMode;
     p.disposition = dwCreationDisposition;
+    p.flags = dwFlagsAndAttributes;
     // Opened with share mode 0, a port is exclusive: held by another program
     // or already open here, it refuses.
     if (p.kind == fake::port_kind::held || p.open) {
@@ -126,10 +187,14 @@ BOOL BuildCommDCBA(const char* lpDef, DCB* lpDCB) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    // The builder is documented to change only what the string names, and
+    // no mode string names binary mode: whatever the record held stays.
+    const DWORD binary = lpDCB->fBinary;
     if (lpDCB->DCBlength != sizeof(DCB) || !parse_mode_string(lpDef, lpDCB)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    lpDCB->fBinary = binary;
     return TRUE;
 }
 
@@ -138,6 +203,11 @@ BOOL SetCommState(HANDLE hFile, DCB* lpDCB) {
     fake::port_state* p = fake::port_of(hFile);
     if (p == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!fake::driver_takes(*lpDCB) || p->kind == fake::port_kind::refuses_state) {
+        note("SetCommState refused");
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     p->settings = *lpDCB;
@@ -151,52 +221,57 @@ BOOL SetCommTimeouts(HANDLE hFile, COMMTIMEOUTS* lpCommTimeouts) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    if (p->kind == fake::port_kind::refuses_timeouts) {
+        note("SetCommTimeouts refused");
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
     p->timeouts = *lpCommTimeouts;
     return TRUE;
 }
 
-// A read of N bytes ends once multiplier x N + constant ms have passed since
-// it began, or once more than the interval passes between two bytes; either
-// way it succeeds with what it has. With all three at zero it waits for all
-// N bytes.
+// Reads follow the time-out rule the POSIX layer follows too, on the
+// virtual clock.
 BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
               OVERLAPPED* lpOverlapped) {
     (void)lpOverlapped;
     note("ReadFile " + std::to_string(nNumberOfBytesToRead));
-    *lpNumberOfBytesRead = 0;
-    fake::port_state* p = fake::port_of(hFile);
-    if (p == nullptr || fake::vanished(*p)) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    fake::port_state* p = fake::plain_io_port(hFile, lpNumberOfBytesRead, GENERIC_READ, "ReadFile");
+    if (p == nullptr) {
+        if (lpNumberOfBytesRead != nullptr) {
+            *lpNumberOfBytesRead = 0;
+        }
         return FALSE;
     }
-    const COMMTIMEOUTS& t = p->timeouts;
-    const bool waits_for_all = t.ReadIntervalTimeout == 0 && t.ReadTotalTimeoutMultiplier == 0 &&
-                               t.ReadTotalTimeoutConstant == 0;
-    const std::uint64_t deadline =
-        state().now_us +
-        fake::ms(std::uint64_t{t.ReadTotalTimeoutMultiplier} * nNumberOfBytesToRead +
-                 t.ReadTotalTimeoutConstant);
+    const read_plan plan = plan_read(p->timeouts, nNumberOfBytesToRead);
+    const std::uint64_t start = state().now_us;
+    const std::uint64_t total_deadline =
+        plan.immediate ? start : plan.has_total ? start + fake::ms(plan.total_ms) : UINT64_MAX;
     char* destination = static_cast<char*>(lpBuffer);
     DWORD count = 0;
     while (count < nNumberOfBytesToRead) {
-        if (p->incoming.empty() || fake::vanished(*p)) {
-            if (!waits_for_all) {
-                fake::advance_to(deadline);
-            }
+        std::uint64_t deadline = total_deadline;
+        if (count > 0 && plan.has_interval) {
+            deadline = std::min(deadline, state().now_us + fake::ms(plan.interval_ms));
+        }
+        const bool nothing_coming = p->incoming.empty() || fake::vanished(*p);
+        if (nothing_coming && deadline == UINT64_MAX) {
+            // No time-out: on Windows this read waits for bytes that never come.
+            fake::violation("ReadFile would wait for ever");
             break;
         }
-        const std::uint64_t arrival = std::max(p->incoming.front().at_us, state().now_us);
-        std::uint64_t limit = waits_for_all ? arrival : deadline;
-        if (count > 0 && t.ReadIntervalTimeout != 0) {
-            limit = std::min(limit, state().now_us + fake::ms(t.ReadIntervalTimeout));
-        }
-        if (arrival > limit) {
-            fake::advance_to(limit);
+        const std::uint64_t arrival =
+            nothing_coming ? UINT64_MAX : std::max(p->incoming.front().at_us, state().now_us);
+        if (arrival > deadline) {
+            fake::advance_to(deadline);
             break;
         }
         fake::advance_to(arrival);
         destination[count++] = p->incoming.front().byte;
         p->incoming.pop_front();
+        if (plan.any_byte_ends) {
+            break;
+        }
     }
     *lpNumberOfBytesRead = count;
     return TRUE;
@@ -206,10 +281,11 @@ BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite,
                DWORD* lpNumberOfBytesWritten, OVERLAPPED* lpOverlapped) {
     (void)lpOverlapped;
     note("WriteFile " + std::to_string(nNumberOfBytesToWrite));
-    *lpNumberOfBytesWritten = 0;
-    fake::port_state* p = fake::port_of(hFile);
-    if (p == nullptr || fake::vanished(*p)) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    fake::port_state* p = fake::plain_io_port(hFile, lpNumberOfBytesWritten, GENERIC_WRITE, "WriteFile");
+    if (p == nullptr) {
+        if (lpNumberOfBytesWritten != nullptr) {
+            *lpNumberOfBytesWritten = 0;
+        }
         return FALSE;
     }
     p->writes.push_back(fake::port_write{

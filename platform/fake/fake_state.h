@@ -34,6 +34,7 @@ struct port_state {
     DWORD access = 0;
     DWORD share_mode = 0;
     DWORD disposition = 0;
+    DWORD flags = 0;
     DCB settings{};
     COMMTIMEOUTS timeouts{};
     std::deque<timed_byte> incoming;
@@ -47,15 +48,23 @@ struct platform_state {
     bool watchdog_fired = false;
     DWORD last_error = 0;
     std::vector<std::string> trace;
+    std::vector<std::string> violations;
 
     cell grid[console_rows][console_columns];
     std::vector<console_write> writes;
+    std::vector<character_write> character_writes;
+    bool console_in_closed = false;
+    bool console_out_closed = false;
     COORD cursor{0, 0};
     WORD attribute = blank_attribute;
     std::string title;
     unsigned code_page = 437;
     bool window_present = true;
     LONG window_style = default_window_style;
+    int frame_changes = 0;
+    bool draws_grid_lines = true;
+    DWORD output_mode = default_output_mode;
+    DWORD known_output_modes = 0x001F;
 
     std::deque<timed_record> input;
     bool end_input_when_drained = false;
@@ -68,6 +77,8 @@ struct platform_state {
 
 platform_state& state();
 void note(const std::string& line);
+// Notes a call Windows would refuse, block on or crash in (see violations()).
+void violation(const std::string& line);
 void advance_to(std::uint64_t at_us);
 void clear_console();
 // The port a handle stands for, or nullptr when it is not an open port.

@@ -53,6 +53,21 @@ BOOL WriteConsoleA(HANDLE hConsoleOutput, const void* lpBuffer, DWORD nNumberOfC
     return TRUE;
 }
 
+BOOL WriteConsoleOutputCharacterW(HANDLE hConsoleOutput, const WCHAR* lpCharacter, DWORD nLength,
+                                  COORD dwWriteCoord, DWORD* lpNumberOfCharsWritten) {
+    if (!valid_output(hConsoleOutput)) {
+        return FALSE;
+    }
+    if (lpNumberOfCharsWritten == nullptr || (lpCharacter == nullptr && nLength > 0) ||
+        dwWriteCoord.X < 0 || dwWriteCoord.Y < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *lpNumberOfCharsWritten = static_cast<DWORD>(
+        renderer_write_characters(console_screen(), dwWriteCoord.X, dwWriteCoord.Y, lpCharacter, nLength));
+    return TRUE;
+}
+
 BOOL SetConsoleTitleA(const char* lpConsoleTitle) {
     if (lpConsoleTitle == nullptr || console_output_closed()) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -72,4 +87,9 @@ LONG GetWindowLongA(HWND, int) {
 LONG SetWindowLongA(HWND, int, LONG) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
+}
+
+BOOL SetWindowPos(HWND, HWND, int, int, int, int, UINT) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
 }

@@ -84,14 +84,14 @@ void redraw_cell_below(console_renderer* r, int column, int row, WORD old_bits_a
     }
 }
 
-void put_cell(console_renderer* r, int column, int row, unsigned char character) {
+void put_cell(console_renderer* r, int column, int row, unsigned char character, WORD attribute) {
     WORD old_bits = 0;
     if (in_model(column, row)) {
         old_bits = r->cells[row][column].attribute & grid_bits;
-        r->cells[row][column] = screen_cell{character, r->attribute};
+        r->cells[row][column] = screen_cell{character, attribute};
     }
-    draw_cell(r, column, row, character, r->attribute);
-    if (old_bits != (r->attribute & grid_bits)) {
+    draw_cell(r, column, row, character, attribute);
+    if (old_bits != (attribute & grid_bits)) {
         redraw_cell_below(r, column, row + 1, old_bits);
     }
 }
@@ -231,9 +231,29 @@ void renderer_set_attribute(console_renderer* renderer, WORD attribute) {
 
 void renderer_write(console_renderer* renderer, const char* bytes, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
-        put_cell(renderer, renderer->cursor_x, renderer->cursor_y, static_cast<unsigned char>(bytes[i]));
+        put_cell(renderer, renderer->cursor_x, renderer->cursor_y, static_cast<unsigned char>(bytes[i]),
+                 renderer->attribute);
         ++renderer->cursor_x;
     }
+}
+
+std::size_t renderer_write_characters(console_renderer* renderer, int column, int row,
+                                      const WCHAR* characters, std::size_t length) {
+    const int width = renderer->columns > 0 ? renderer->columns : screen_model_columns;
+    const int height = renderer->rows > 0 ? renderer->rows : screen_model_rows;
+    std::size_t count = 0;
+    for (; count < length && row < height; ++count) {
+        const WCHAR character = characters[count];
+        const WORD attribute =
+            in_model(column, row) ? renderer->cells[row][column].attribute : renderer->attribute;
+        put_cell(renderer, column, row, character <= 0xFF ? static_cast<unsigned char>(character) : '?',
+                 attribute);
+        if (++column == width) {
+            column = 0;
+            ++row;
+        }
+    }
+    return count;
 }
 
 void renderer_clear(console_renderer* renderer) {

@@ -60,6 +60,12 @@ void renderer_set_attribute(console_renderer* renderer, WORD attribute);
 // drawn (a screen smaller than the program's layout is clipped, not
 // scrolled or wrapped).
 void renderer_write(console_renderer* renderer, const char* bytes, std::size_t length);
+// Writes characters from a cell on, on into the next row at the screen's
+// right edge and no further than its last row, leaving each cell's attribute
+// word and the cursor as they are. The cells hold ISO 8859-1: a character
+// beyond it shows as '?'. Gives how many cells were written.
+std::size_t renderer_write_characters(console_renderer* renderer, int column, int row,
+                                      const WCHAR* characters, std::size_t length);
 // Blanks the screen in the current colours; the cursor goes home.
 void renderer_clear(console_renderer* renderer);
 // Something other than the renderer wrote to the terminal: the style and

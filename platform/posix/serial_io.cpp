@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/common/read_timeouts.h"
 #include "platform/posix/clock.h"
 #include "platform/posix/console_session.h"
 #include "platform/posix/error_codes.h"
@@ -13,31 +14,6 @@
 #include "platform/posix/serial_timeouts.h"
 
 namespace zcal_posix {
-
-read_plan plan_read(const COMMTIMEOUTS& t, DWORD length) {
-    read_plan plan{};
-    if (t.ReadIntervalTimeout == maxdword && t.ReadTotalTimeoutMultiplier == 0 &&
-        t.ReadTotalTimeoutConstant == 0) {
-        plan.immediate = true;
-        return plan;
-    }
-    if (t.ReadIntervalTimeout == maxdword && t.ReadTotalTimeoutMultiplier == maxdword &&
-        t.ReadTotalTimeoutConstant != 0 && t.ReadTotalTimeoutConstant != maxdword) {
-        plan.any_byte_ends = true;
-        plan.has_total = true;
-        plan.total_ms = t.ReadTotalTimeoutConstant;
-        return plan;
-    }
-    if (t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0) {
-        plan.has_total = true;
-        plan.total_ms = std::uint64_t{t.ReadTotalTimeoutMultiplier} * length + t.ReadTotalTimeoutConstant;
-    }
-    if (t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != maxdword) {
-        plan.has_interval = true;
-        plan.interval_ms = t.ReadIntervalTimeout;
-    }
-    return plan;
-}
 
 std::uint64_t write_wait_limit_ms(const COMMTIMEOUTS& t, DWORD length) {
     if (t.WriteTotalTimeoutMultiplier == 0 && t.WriteTotalTimeoutConstant == 0) {

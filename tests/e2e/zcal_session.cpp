@@ -8,13 +8,13 @@
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
-#include <vterm.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -23,26 +23,6 @@
 namespace e2e {
 
 namespace {
-
-std::string utf8(std::uint32_t c) {
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path);
@@ -74,7 +54,8 @@ std::int64_t now_us() {
     return static_cast<std::int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
-Zcal_session::Zcal_session(const Launch& launch) {
+Zcal_session::Zcal_session(const Launch& launch)
+    : screen_(launch.columns, launch.rows, &Zcal_session::forward_output, this) {
     char directory[] = "/tmp/zcal-e2e.XXXXXX";
     if (mkdtemp(directory) == nullptr) {
         ADD_FAILURE() << "mkdtemp: " << std::strerror(errno);
@@ -93,12 +74,6 @@ Zcal_session::Zcal_session(const Launch& launch) {
     fcntl(slave_, F_SETFD, FD_CLOEXEC);
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
     tcgetattr(slave_, &mode_before_);
-
-    vterm_ = vterm_new(launch.rows, launch.columns);
-    vterm_set_utf8(vterm_, 1);
-    vterm_output_set_callback(vterm_, &Zcal_session::forward_output, this);
-    screen_ = vterm_obtain_screen(vterm_);
-    vterm_screen_reset(screen_, 1);
 
     // Everything the child needs is made before fork().
     std::vector<std::string> arguments = {WITH_PRINTER_PATH, "--dir", directory_, "--emulator", EMULATOR_PATH};
@@ -142,7 +117,6 @@ Zcal_session::~Zcal_session() {
             waitpid(script_pid_, &status, 0);
         }
     }
-    if (vterm_ != nullptr) vterm_free(vterm_);
     if (master_ >= 0) close(master_);
     if (slave_ >= 0) close(slave_);
     if (directory_.empty()) return;
@@ -172,7 +146,7 @@ void Zcal_session::pump(int timeout_ms) {
     for (;;) {
         ssize_t count = read(master_, buffer, sizeof buffer);
         if (count > 0) {
-            vterm_input_write(vterm_, buffer, static_cast<std::size_t>(count));
+            screen_.feed(buffer, static_cast<std::size_t>(count));
             continue;
         }
         if (count < 0 && errno == EINTR) continue;
@@ -200,31 +174,12 @@ void Zcal_session::settle(double seconds) {
 std::string Zcal_session::row(int r) const { return text_at(0, r, screen_columns); }
 
 std::string Zcal_session::text_at(int column, int r, int length) const {
-    std::string text;
-    for (int c = column; c < column + length && c < screen_columns; ++c) {
-        VTermScreenCell cell{};
-        vterm_screen_get_cell(screen_, VTermPos{r, c}, &cell);
-        text += cell.chars[0] == 0 ? std::string(" ") : utf8(cell.chars[0]);
-    }
-    return text;
+    return screen_.text_at(column, r, std::min(length, screen_columns - column));
 }
 
-Cell_look Zcal_session::look_at(int column, int r) const {
-    VTermScreenCell cell{};
-    vterm_screen_get_cell(screen_, VTermPos{r, column}, &cell);
-    Cell_look look;
-    look.bold = cell.attrs.bold != 0;
-    if (!VTERM_COLOR_IS_DEFAULT_FG(&cell.fg) && VTERM_COLOR_IS_INDEXED(&cell.fg)) {
-        look.foreground = cell.fg.indexed.idx;
-    }
-    return look;
-}
+Cell_look Zcal_session::look_at(int column, int r) const { return screen_.look_at(column, r); }
 
-int Zcal_session::cursor_row() const {
-    VTermPos cursor{};
-    vterm_state_get_cursorpos(vterm_obtain_state(vterm_), &cursor);
-    return cursor.row;
-}
+int Zcal_session::cursor_row() const { return screen_.cursor_row(); }
 
 std::string Zcal_session::dump() const {
     std::string out = "screen:\n";
@@ -242,7 +197,7 @@ void Zcal_session::type(const std::string& bytes) {
 
 void Zcal_session::resize(int columns, int rows) {
     pump(0);
-    vterm_set_size(vterm_, rows, columns);
+    screen_.resize(columns, rows);
     winsize size{};
     size.ws_row = static_cast<unsigned short>(rows);
     size.ws_col = static_cast<unsigned short>(columns);

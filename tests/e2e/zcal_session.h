@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-struct VTerm;
-struct VTermScreen;
+#include "vterm_screen.h"
 
 namespace e2e {
 
@@ -48,11 +47,6 @@ struct Launch {
 struct Received {
     std::int64_t at_us;
     std::string text;
-};
-
-struct Cell_look {
-    int foreground = -1; // palette index, or -1 for the default colour
-    bool bold = false;
 };
 
 class Zcal_session {
@@ -114,8 +108,7 @@ private:
     bool exited_ = false;
     std::int64_t started_us_ = 0;
     termios mode_before_{};
-    VTerm* vterm_ = nullptr;
-    VTermScreen* screen_ = nullptr;
+    Vterm_screen screen_;
 };
 
 // True when the two modes agree on everything a program may change.

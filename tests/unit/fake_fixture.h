@@ -16,8 +16,15 @@ int zcal_main(int argc, char** argv);
 class on_fake : public ::testing::Test {
 protected:
     void SetUp() override { fake::reset(); }
-    // A run that never ended would have been stopped by the fake's watchdog.
-    void TearDown() override { EXPECT_FALSE(fake::watchdog_fired()) << "the run did not end"; }
+    // A run that never ended would have been stopped by the fake's watchdog;
+    // a call Windows refuses, blocks on or crashes in is a fault even when
+    // the program got over it.
+    void TearDown() override {
+        EXPECT_FALSE(fake::watchdog_fired()) << "the run did not end";
+        for (const std::string& violation : fake::violations()) {
+            ADD_FAILURE() << "on Windows: " << violation;
+        }
+    }
 };
 
 // A press and a release of each key, named by its letter (upper case is the

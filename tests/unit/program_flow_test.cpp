@@ -19,9 +19,11 @@ int run_program() {
     return zcal_main(1, argv);
 }
 
-std::size_t trace_index(const std::string& line) {
+// Where the line first appears in the trace at or after index from.
+std::size_t trace_index(const std::string& line, std::size_t from = 0) {
     const auto& trace = fake::trace();
-    return static_cast<std::size_t>(std::find(trace.begin(), trace.end(), line) - trace.begin());
+    return static_cast<std::size_t>(std::find(trace.begin() + static_cast<std::ptrdiff_t>(from), trace.end(), line) -
+                                    trace.begin());
 }
 
 TEST_F(program_flow, port_path_waits_for_the_printer_then_calibrates_and_closes_in_out_port) {
@@ -35,15 +37,19 @@ TEST_F(program_flow, port_path_waits_for_the_printer_then_calibrates_and_closes_
               (std::vector<std::string>{"CloseHandle console_in", "CloseHandle console_out",
                                         "CloseHandle \\\\.\\COM0"}));
     EXPECT_FALSE(fake::port_open(0));
+    DWORD pending = 0;
+    EXPECT_FALSE(GetNumberOfConsoleInputEvents(GetStdHandle(STD_INPUT_HANDLE), &pending))
+        << "a closed console handle works no more";
     // The bed line only once the printer wait is over.
     EXPECT_LT(trace_index("Sleep 2222"), trace_index("WriteConsoleA \"_    (sigma bed)\""));
     EXPECT_EQ(fake::row_text(20).substr(63, 16), "_    (sigma bed)");
 }
 
 TEST_F(program_flow, start_up_prepares_draws_then_probes_in_that_order) {
+    fake::queue_tap('X', ms(1000));
     run_program();
     const std::size_t title = trace_index("SetConsoleTitleA Tandrovelmaris | Dadez");
-    const std::size_t out = trace_index("GetStdHandle output");
+    const std::size_t out = trace_index("GetStdHandle output", title);
     const std::size_t in = trace_index("GetStdHandle input");
     const std::size_t frame = trace_index("SetConsoleTextAttribute 0x0C07");
     const std::size_t probe = trace_index("CreateFileA \\\\.\\COM0 absent");
@@ -94,6 +100,17 @@ TEST_F(program_flow, arguments_change_nothing) {
     char* argv[] = {name, flag, value, nullptr};
     EXPECT_EQ(zcal_main(3, argv), 0);
     EXPECT_EQ(fake::trace(), without);
+}
+
+TEST_F(program_flow, records_are_read_in_the_order_they_arrive_not_the_order_they_were_queued) {
+    const loop_handles handles = open_loop_handles();
+    fake::queue_tap(' ', ms(300));
+    fake::queue_tap('E', ms(200));
+    fake::queue_tap('A', ms(100));
+
+    run_calibration(handles.console_in, handles.console_out, handles.printer_port);
+
+    EXPECT_EQ(sent_lines(0), (std::vector<std::string>{"G1 F600 Z201.000", "G1 F600 Z201.100"}));
 }
 
 TEST_F(program_flow, keys_pressed_during_the_printer_wait_are_kept_and_space_among_them_ends_it) {

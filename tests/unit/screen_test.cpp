@@ -62,11 +62,42 @@ TEST_P(frame, writes_its_272_cells_clockwise_and_nothing_else) {
     EXPECT_EQ(fake::current_attribute(), 0x0807);
     EXPECT_EQ(fake::cursor().X, 2);
     EXPECT_EQ(fake::cursor().Y, origin.Y + 1);
+    EXPECT_TRUE(fake::character_writes().empty()) << "a classic console draws the grid lines itself";
 }
 
 // The column of the origin is not used; the frame always spans 1 to 118.
 INSTANTIATE_TEST_SUITE_P(origins, frame,
                          ::testing::Values(COORD{2, 5}, COORD{40, 5}, COORD{0, 3}));
+
+// A pseudo console shows no grid lines: the same cells get line characters
+// over their spaces and keep their words, and nothing else changes.
+TEST_F(screen, frame_in_a_pseudo_console_is_drawn_in_line_characters_over_the_same_words) {
+    fake::set_console_draws_grid_lines(false);
+    draw_frame(console_out(), COORD{2, 5});
+
+    std::set<std::pair<int, int>> frame_cells;
+    for (const auto& cell : clockwise_frame(5)) {
+        const COORD at = cell.first;
+        frame_cells.insert({at.X, at.Y});
+        char16_t glyph = u'\u2500';  // ─ along the top and the bottom
+        if (at.X == 1 || at.X == 118) glyph = u'\u2502';  // │ down the sides
+        if (at.Y == 5) glyph = at.X == 1 ? u'\u250C' : at.X == 118 ? u'\u2510' : glyph;  // ┌ ┐
+        if (at.Y == 24) glyph = at.X == 1 ? u'\u2514' : at.X == 118 ? u'\u2518' : u'\u2500';  // └ ┘
+        EXPECT_EQ(fake::cell_at(at.X, at.Y).unicode, glyph) << "cell " << at.X << "," << at.Y;
+        EXPECT_EQ(fake::cell_at(at.X, at.Y).attribute, cell.second) << "cell " << at.X << "," << at.Y;
+    }
+    for (int row = 0; row < fake::console_rows; ++row) {
+        for (int column = 0; column < fake::console_columns; ++column) {
+            if (frame_cells.count({column, row}) == 0) {
+                EXPECT_EQ(fake::cell_at(column, row).writes, 0) << "cell " << column << "," << row;
+            }
+        }
+    }
+    EXPECT_EQ(fake::writes().size(), 272u) << "the spaces and their words come first, as in a classic console";
+    EXPECT_EQ(fake::current_attribute(), 0x0807);
+    EXPECT_EQ(fake::cursor().X, 2);
+    EXPECT_EQ(fake::cursor().Y, 6);
+}
 
 TEST_F(screen, frame_top_right_corner_is_written_where_the_top_edge_left_the_cursor) {
     draw_frame(console_out(), COORD{2, 5});
@@ -207,21 +238,31 @@ TEST_F(screen, console_is_prepared_in_order_and_only_the_sizing_bits_leave_the_s
     const std::vector<std::string> expected = {
         "system chcp 28591",
         "system cls",
+        "GetStdHandle output",
+        "GetConsoleMode",
+        "SetConsoleMode 0x0013",
         "GetConsoleWindow",
         "GetWindowLongA -16",
         "SetWindowLongA -16 0x14CA0000",
+        "SetWindowPos 0x0027",
         "SetConsoleTitleA Tandrovelmaris | Dadez",
     };
     EXPECT_EQ(fake::trace(), expected);
     EXPECT_EQ(fake::code_page(), 28591u);
+    EXPECT_EQ(fake::output_mode(), 0x0013u) << "grid lines in every code page, the rest kept";
+    EXPECT_EQ(fake::frame_changes(), 1) << "the window is told its style changed";
     EXPECT_EQ(fake::title(), "Tandrovelmaris | Dadez");
 }
 
-TEST_F(screen, a_console_without_a_window_is_still_prepared) {
+// A console without a window, or too old for the grid-line mode, is
+// prepared as far as it goes.
+TEST_F(screen, a_console_without_a_window_or_the_grid_mode_is_still_prepared) {
     fake::set_console_window(false);
+    fake::set_known_output_modes(0x000F);
     prepare_console();
-    EXPECT_EQ(fake::title(), "Tandrovelmaris | Dadez");
+    EXPECT_EQ(fake::output_mode(), fake::default_output_mode);
     EXPECT_EQ(fake::window_style(), fake::default_window_style);
+    EXPECT_EQ(fake::title(), "Tandrovelmaris | Dadez");
 }
 
 }  // namespace

@@ -77,6 +77,11 @@ TEST_F(serial_link, port_is_opened_exclusively_at_250000_8n1_with_one_ms_read_ti
     EXPECT_EQ(settings.Parity, NOPARITY);
     EXPECT_EQ(settings.StopBits, ONESTOPBIT);
     EXPECT_EQ(settings.fOutX | settings.fInX | settings.fOutxCtsFlow | settings.fOutxDsrFlow, 0u);
+    // What a serial driver insists on, although flow control is off.
+    EXPECT_EQ(settings.fBinary, 1u);
+    EXPECT_EQ(settings.XonChar, 0x11);
+    EXPECT_EQ(settings.XoffChar, 0x13);
+    EXPECT_EQ(fake::port_flags(0), 0u) << "plain blocking I/O";
     const COMMTIMEOUTS& timeouts = fake::port_timeouts(0);
     EXPECT_EQ(timeouts.ReadIntervalTimeout, 1u);
     EXPECT_EQ(timeouts.ReadTotalTimeoutMultiplier, 1u);
@@ -85,10 +90,12 @@ TEST_F(serial_link, port_is_opened_exclusively_at_250000_8n1_with_one_ms_read_ti
     EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 0u);
 }
 
-// A port that opens but cannot take its settings is let go at once, and the
+// A port that opens but cannot be configured is let go at once, and the
 // search goes on; nothing is left open or closed twice.
-TEST_F(serial_link, port_refusing_its_settings_is_closed_and_skipped) {
-    fake::add_port(1, fake::port_kind::refuses_settings);
+class unconfigurable_port : public on_fake, public ::testing::WithParamInterface<fake::port_kind> {};
+
+TEST_P(unconfigurable_port, is_closed_and_skipped) {
+    fake::add_port(1, GetParam());
     fake::add_port(4);
     HANDLE port = INVALID_HANDLE_VALUE;
 
@@ -96,7 +103,13 @@ TEST_F(serial_link, port_refusing_its_settings_is_closed_and_skipped) {
     EXPECT_FALSE(fake::port_open(1));
     EXPECT_TRUE(fake::port_open(4));
     EXPECT_EQ(fake::trace_of("CloseHandle"), std::vector<std::string>{"CloseHandle \\\\.\\COM1"});
+    send_command(port, "G1 F600 Z200.000\n");
+    EXPECT_EQ(fake::sent_bytes(4), "G1 F600 Z200.000\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(ports, unconfigurable_port,
+                         ::testing::Values(fake::port_kind::refuses_settings, fake::port_kind::refuses_state,
+                                           fake::port_kind::refuses_timeouts));
 
 TEST_F(serial_link, last_port_refusing_its_settings_leaves_no_handle) {
     fake::add_port(20, fake::port_kind::refuses_settings);

@@ -8,6 +8,7 @@
 //   processes <name> ...            the other programs attached to it
 //   code-page <n>                   the console's output code page
 //   window-style <hex>              the console window's style word, or "none"
+//   output-mode <hex>               the screen buffer's output mode
 //   size <columns> <rows>           of the screen buffer
 //   text <row> <characters>         one line per row, every column
 //   attributes <row> <hex> ...      one attribute word per column
@@ -108,6 +109,13 @@ int main() {
     } else {
         std::fprintf(out, "window-style none\n");
     }
+    DWORD output_mode = 0;
+    if (!GetConsoleMode(screen, &output_mode)) {
+        std::fprintf(stderr, "console_dump: cannot read the output mode (error %lu)\n",
+                     static_cast<unsigned long>(GetLastError()));
+        return 1;
+    }
+    std::fprintf(out, "output-mode %04lx\n", static_cast<unsigned long>(output_mode));
     const SHORT columns = info.dwSize.X;
     const SHORT rows = info.dwSize.Y;
     std::fprintf(out, "size %d %d\n", columns, rows);
