@@ -78,6 +78,5 @@ BOOL parse_mode_string(const char* mode, DCB* settings) {
     settings->fParity = parity != NOPARITY;
     settings->ByteSize = static_cast<BYTE>(data_bits);
     settings->StopBits = stop_bits;
-    settings->fBinary = 1;  // the only mode there is
     return TRUE;
 }

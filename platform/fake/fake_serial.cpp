@@ -187,14 +187,12 @@ BOOL BuildCommDCBA(const char* lpDef, DCB* lpDCB) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    // The builder is documented to change only what the string names, and
-    // no mode string names binary mode: whatever the record held stays.
-    const DWORD binary = lpDCB->fBinary;
+    // The builder changes only what the string names; no mode string names
+    // binary mode, so the program must set it itself.
     if (lpDCB->DCBlength != sizeof(DCB) || !parse_mode_string(lpDef, lpDCB)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    lpDCB->fBinary = binary;
     return TRUE;
 }
 
