@@ -105,7 +105,7 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
     (void)lpSecurityAttributes;
     (void)dwFlagsAndAttributes;
     (void)hTemplateFile;
-    char path[32];
+    char path[zcal_posix::device_path_capacity];
     if (!zcal_posix::device_path_for_port(lpFileName, path, sizeof path)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;

@@ -79,21 +79,6 @@ TEST_F(on_fake, no_port_shows_the_error_waits_silently_for_one_key_and_ends_with
     EXPECT_EQ(height_field_text(), "          ");
 }
 
-TEST_F(on_fake, arguments_change_nothing) {
-    fake::add_port(0);
-    queue_taps("AE ", ms(3000));
-    run_program();
-    const std::vector<std::string> without = fake::trace();
-
-    fake::reset();
-    fake::add_port(0);
-    queue_taps("AE ", ms(3000));
-    char name[] = "zcal", flag[] = "--port", value[] = "COM9";
-    char* argv[] = {name, flag, value, nullptr};
-    EXPECT_EQ(zcal_main(3, argv), 0);
-    EXPECT_EQ(fake::trace(), without);
-}
-
 TEST_F(on_fake, keys_pressed_during_the_printer_wait_are_kept_and_space_among_them_ends_it) {
     fake::add_port(0);
     fake::queue_tap('A', ms(500));
