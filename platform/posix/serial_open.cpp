@@ -11,6 +11,7 @@
 
 #include "platform/posix/error_codes.h"
 #include "platform/posix/handles.h"
+#include "platform/posix/own_terminal.h"
 #include "platform/posix/port_names.h"
 
 namespace zcal_posix {
@@ -58,6 +59,9 @@ HANDLE open_serial_device(const char* path, DWORD access, DWORD share_mode) {
     }
     if (!isatty(fd)) {
         return fail_open(fd, ERROR_FILE_NOT_FOUND);
+    }
+    if (is_own_terminal(fd)) {
+        return fail_open(fd, ERROR_SHARING_VIOLATION);  // in use, as zcal's console
     }
     if (share_mode == 0) {
         // flock stops every other program that asks for the lock, root

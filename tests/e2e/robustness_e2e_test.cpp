@@ -71,7 +71,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // A port named on the command line is the only one
                       // tried, even with the printer on the first name.
                       Port_case{"given_port_missing", {}, {"/dev/ttyUSB10"}},
-                      Port_case{"given_port_another_program_holds", {"--busy", "ttyUSB10"}, {"/dev/ttyUSB10"}}),
+                      Port_case{"given_port_another_program_holds", {"--busy", "ttyUSB10"}, {"/dev/ttyUSB10"}},
+                      // The terminal zcal runs in is a terminal device too,
+                      // but never the printer's port.
+                      Port_case{"given_port_is_its_own_terminal", {}, {"/dev/tty"}}),
     case_name<Port_case>);
 
 class ZcalFindsPort : public ::testing::TestWithParam<Port_case> {};
