@@ -10,6 +10,8 @@
 // started where there is no command interpreter to honour them.
 #pragma once
 
+#include <cstddef>
+
 #if defined(_WIN32)
 #include "platform/windows/win_api.h"
 #else
@@ -25,3 +27,18 @@ bool console_draws_grid_lines();
 // Hands one command line to the system's command interpreter and waits until
 // it has ended. The result is not meant to be examined.
 int run_console_command(const char* command);
+
+// ---- The command line, as this system writes it -------------------------
+
+// True where "/?" asks a program for its help, as on Windows.
+bool slash_question_asks_for_help();
+
+// Turns a serial port as a user names it here (COM5 on Windows, a device
+// path on Linux) into the name CreateFileA opens, in port_name (capacity
+// bytes). False when the text names no port on this system, or its name
+// does not fit.
+bool port_name_from_argument(const char* argument, char* port_name, std::size_t capacity);
+
+// Lines for the help text: how to name a port here, and which ports zcal
+// tries when it is given none. Ends with a line feed.
+const char* port_rules_text();

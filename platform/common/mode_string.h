@@ -7,6 +7,6 @@
 
 // Reads "baud,parity,data bits,stop bits" (parity one of n o e m s, 5 to 8
 // data bits, 1, 1.5 or 2 stop bits) into baud rate, parity, data bits and
-// stop bits, and sets fBinary. Gives FALSE, leaving *settings as it was, for
+// stop bits, and nothing else. Gives FALSE, leaving *settings as it was, for
 // anything else.
 BOOL parse_mode_string(const char* mode, DCB* settings);

@@ -7,8 +7,12 @@
 namespace zcal_posix {
 
 bool device_path_for_port(const char* port_name, char* path, std::size_t capacity) {
-    if (port_name == nullptr || std::strncmp(port_name, "\\\\.\\", 4) != 0) {
+    if (port_name == nullptr || *port_name == '\0') {
         return false;
+    }
+    if (std::strncmp(port_name, "\\\\.\\", 4) != 0) {
+        const int written = std::snprintf(path, capacity, "%s", port_name);
+        return written > 0 && static_cast<std::size_t>(written) < capacity;
     }
     const char* name = port_name + 4;
     // Device names are not case-sensitive: "com3" is COM3.

@@ -11,6 +11,7 @@
 
 #include "platform/posix/error_codes.h"
 #include "platform/posix/handles.h"
+#include "platform/posix/own_terminal.h"
 #include "platform/posix/port_names.h"
 
 namespace zcal_posix {
@@ -59,6 +60,9 @@ HANDLE open_serial_device(const char* path, DWORD access, DWORD share_mode) {
     if (!isatty(fd)) {
         return fail_open(fd, ERROR_FILE_NOT_FOUND);
     }
+    if (is_own_terminal(fd)) {
+        return fail_open(fd, ERROR_SHARING_VIOLATION);  // in use, as zcal's console
+    }
     if (share_mode == 0) {
         // flock stops every other program that asks for the lock, root
         // included; TIOCEXCL also stops other users' programs that do not.
@@ -105,7 +109,7 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
     (void)lpSecurityAttributes;
     (void)dwFlagsAndAttributes;
     (void)hTemplateFile;
-    char path[32];
+    char path[zcal_posix::device_path_capacity];
     if (!zcal_posix::device_path_for_port(lpFileName, path, sizeof path)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;

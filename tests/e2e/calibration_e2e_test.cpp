@@ -111,20 +111,6 @@ TEST(ZcalKeys, BurstTypedDuringThePrinterWaitIsHandledInOrderUpToTheSpace) {
     EXPECT_GE(received.front().at_us - session.started_us(), printer_wait_us) << "sent during the printer wait";
 }
 
-TEST(ZcalProgram, IgnoresItsCommandLine) {
-    Launch launch;
-    launch.zcal_arguments = {"--help", "-v", "COM3", "250000"};
-    Zcal_session session(launch);
-    Expected_screen expected = fixed_screen(Frame_glyphs::line_drawing);
-    put(&expected, 63, 20, bed_text);
-    ASSERT_GE(wait_for_screen(session, expected), 0) << differences(expected, session);
-    session.type("r");
-    ASSERT_TRUE(wait_for_height(session, "199.900")) << session.dump();
-    ASSERT_TRUE(wait_for_lines(session, 1));
-    EXPECT_EQ(session.log_texts(), std::vector<std::string>{move_line("199.900")});
-    end_with_space(session);
-}
-
 TEST(ZcalKeys, KeysOutsideTheStepTableSendNothingAndChangeNothing) {
     Zcal_session session({{}, "C.UTF-8"});
     Expected_screen expected = fixed_screen(Frame_glyphs::line_drawing);

@@ -27,14 +27,22 @@ std::string case_name(const ::testing::TestParamInfo<Case>& instance) {
 struct Port_case {
     const char* name;
     std::vector<std::string> printer_options;
+    std::vector<std::string> zcal_arguments = {};
 };
+
+Launch launch_for(const Port_case& c) {
+    Launch launch;
+    launch.printer_options = c.printer_options;
+    launch.zcal_arguments = c.zcal_arguments;
+    return launch;
+}
 
 void PrintTo(const Port_case& c, std::ostream* out) { *out << c.name; }
 
 class ZcalWithoutPort : public ::testing::TestWithParam<Port_case> {};
 
 TEST_P(ZcalWithoutPort, ShowsTheErrorWaitsSilentlyForOneKeyAndExitsWithZero) {
-    Zcal_session session({GetParam().printer_options, "C.UTF-8"});
+    Zcal_session session(launch_for(GetParam()));
     Expected_screen expected = fixed_screen(Frame_glyphs::line_drawing);
     put(&expected, 3, 10, error_text); // over legend e, whose "0)" stays
     ASSERT_GE(wait_for_screen(session, expected), 0) << differences(expected, session);
@@ -59,13 +67,20 @@ INSTANTIATE_TEST_SUITE_P(
     Ports, ZcalWithoutPort,
     ::testing::Values(Port_case{"no_serial_device", {"--no-port"}},
                       // ttyUSB10 would be port 21: past the last name looked for.
-                      Port_case{"printer_past_the_last_name", {"--port", "ttyUSB10"}}),
+                      Port_case{"printer_past_the_last_name", {"--port", "ttyUSB10"}},
+                      // A port named on the command line is the only one
+                      // tried, even with the printer on the first name.
+                      Port_case{"given_port_missing", {}, {"/dev/ttyUSB10"}},
+                      Port_case{"given_port_another_program_holds", {"--busy", "ttyUSB10"}, {"/dev/ttyUSB10"}},
+                      // The terminal zcal runs in is a terminal device too,
+                      // but never the printer's port.
+                      Port_case{"given_port_is_its_own_terminal", {}, {"/dev/tty"}}),
     case_name<Port_case>);
 
 class ZcalFindsPort : public ::testing::TestWithParam<Port_case> {};
 
 TEST_P(ZcalFindsPort, UsesThePrinterThere) {
-    Zcal_session session({GetParam().printer_options, "C.UTF-8"});
+    Zcal_session session(launch_for(GetParam()));
     ASSERT_GE(wait_for_bed_line(session), 0) << session.dump();
     session.type("y");
     ASSERT_TRUE(wait_for_height(session, "199.990")) << session.dump();
@@ -77,7 +92,8 @@ TEST_P(ZcalFindsPort, UsesThePrinterThere) {
 INSTANTIATE_TEST_SUITE_P(
     Ports, ZcalFindsPort,
     ::testing::Values(Port_case{"after_a_port_another_program_holds", {"--busy", "ttyACM0", "--port", "ttyUSB0"}},
-                      Port_case{"at_the_last_name_looked_for", {"--port", "ttyACM10"}}),
+                      Port_case{"at_the_last_name_looked_for", {"--port", "ttyACM10"}},
+                      Port_case{"given_past_the_names_looked_for", {"--port", "ttyUSB10"}, {"/dev/ttyUSB10"}}),
     case_name<Port_case>);
 
 // ---- A printer that misbehaves --------------------------------------------

@@ -42,17 +42,26 @@ TEST(port_names, device_names_are_not_case_sensitive) {
 
 TEST(port_names, any_other_name_is_no_port) {
     for (const char* name : {"\\\\.\\COM21", "\\\\.\\COM99", "\\\\.\\COM03", "\\\\.\\COM00", "\\\\.\\COM",
-                             "\\\\.\\COM-1", "\\\\.\\COM+1", "\\\\.\\COM 1", "\\\\.\\COM1x", "COM1",
-                             "\\\\.\\LPT1", "/dev/ttyACM0", "\\\\.\\COM4294967297", ""}) {
+                             "\\\\.\\COM-1", "\\\\.\\COM+1", "\\\\.\\COM 1", "\\\\.\\COM1x",
+                             "\\\\.\\LPT1", "\\\\.\\COM4294967297", ""}) {
         EXPECT_EQ(device_of(name), "none") << name;
     }
     char path[32];
     EXPECT_FALSE(device_path_for_port(nullptr, path, sizeof path));
 }
 
+// A port named on the command line reaches CreateFileA as its path.
+TEST(port_names, a_name_outside_the_device_namespace_is_a_path_and_opens_as_it_is) {
+    EXPECT_EQ(device_of("/dev/ttyUSB3"), "/dev/ttyUSB3");
+    EXPECT_EQ(device_of("/dev/serial/by-id/usb-x-if00"), "/dev/serial/by-id/usb-x-if00");
+    EXPECT_EQ(device_of("COM1"), "COM1");
+}
+
 TEST(port_names, a_path_that_does_not_fit_is_refused) {
     char path[12];
     EXPECT_FALSE(device_path_for_port("\\\\.\\COM20", path, sizeof path));
+    EXPECT_FALSE(device_path_for_port("/dev/ttyUSB10", path, sizeof path));
+    EXPECT_TRUE(device_path_for_port("/dev/ttyS10", path, sizeof path));
 }
 
 }  // namespace

@@ -87,21 +87,6 @@ TEST_F(program_flow, no_port_shows_the_error_waits_silently_for_one_key_and_ends
     EXPECT_EQ(height_field_text(), "          ");
 }
 
-TEST_F(program_flow, arguments_change_nothing) {
-    fake::add_port(0);
-    queue_taps("AE ", ms(3000));
-    run_program();
-    const std::vector<std::string> without = fake::trace();
-
-    fake::reset();
-    fake::add_port(0);
-    queue_taps("AE ", ms(3000));
-    char name[] = "zcal", flag[] = "--port", value[] = "COM9";
-    char* argv[] = {name, flag, value, nullptr};
-    EXPECT_EQ(zcal_main(3, argv), 0);
-    EXPECT_EQ(fake::trace(), without);
-}
-
 TEST_F(program_flow, records_are_read_in_the_order_they_arrive_not_the_order_they_were_queued) {
     const loop_handles handles = open_loop_handles();
     fake::queue_tap(' ', ms(300));
