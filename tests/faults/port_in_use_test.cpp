@@ -99,6 +99,9 @@ enum class Holder { opened_under_another_name, exclusive, flock, live_lock_file,
 struct Held_case {
     const char* name;
     Holder holder;
+    // What ends the pause after the error: any key, or Ctrl-C, which a user
+    // may well press there (zcal then ends by the signal, 128 + SIGINT).
+    bool ctrl_c = false;
 };
 
 void PrintTo(const Held_case& c, std::ostream* out) { *out << c.name; }
@@ -133,8 +136,16 @@ TEST_P(PortInUse, IsLeftAloneAndTheReasonIsSaidAfterTheTerminalIsBack) {
               0)
         << session.dump();
     EXPECT_EQ(text_below_frame(session), "") << "something was said before the terminal was given back";
-    session.type("q");
-    e2e::expect_clean_exit(session);
+    if (GetParam().ctrl_c) {
+        session.type("\x03");
+        int status = -1;
+        ASSERT_TRUE(session.wait_exit(e2e::deadline_seconds, &status)) << session.dump();
+        EXPECT_EQ(status, 128 + SIGINT);
+        e2e::expect_terminal_restored(session);
+    } else {
+        session.type("q");
+        e2e::expect_clean_exit(session);
+    }
 
     std::string expected;
     switch (GetParam().holder) {
@@ -163,6 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Held_case{"opened_under_another_name", Holder::opened_under_another_name},
                       Held_case{"exclusive_mode", Holder::exclusive},
                       Held_case{"flock", Holder::flock},
+                      Held_case{"flock_pause_ended_by_ctrl_c", Holder::flock, true},
                       Held_case{"live_lock_file", Holder::live_lock_file},
                       Held_case{"user_not_in_the_group", Holder::not_permitted}),
     [](const ::testing::TestParamInfo<Held_case>& instance) { return std::string(instance.param.name); });
