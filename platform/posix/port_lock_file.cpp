@@ -24,25 +24,15 @@ const char* const default_folders[] = {"/run/lock", "/var/lock"};
 const char* const* lock_folders = default_folders;
 int lock_folder_count = 2;
 
-// The lock files zcal made, by the port's descriptor (-1: none), for the
-// signal handlers. The path is complete before the descriptor is set.
+// The lock files zcal made, by the port's descriptor, for the signal
+// handlers: a slot is marked used only once its path and descriptor are set.
 struct made_lock {
-    volatile sig_atomic_t fd;
+    volatile sig_atomic_t used;
+    int fd;
     char path[sizeof port_lock_holder::path];
 };
 made_lock made_locks[port_slot_count];
-bool slots_ready = false;
 bool removal_at_exit = false;
-
-void prepare_slots() {
-    if (slots_ready) {
-        return;
-    }
-    slots_ready = true;
-    for (made_lock& lock : made_locks) {
-        lock.fd = -1;
-    }
-}
 
 // A process that is alive and is not this one (kill says EPERM for another
 // user's live process).
@@ -126,11 +116,11 @@ bool lock_path(const char* folder, const char* name, char* path) {
 }
 
 void remember(int fd, const char* path) {
-    prepare_slots();
     for (made_lock& lock : made_locks) {
-        if (lock.fd == -1) {
+        if (!lock.used) {
             std::strcpy(lock.path, path);
             lock.fd = fd;
+            lock.used = 1;
             if (!removal_at_exit) {
                 removal_at_exit = true;
                 std::atexit(remove_port_lock_files);
@@ -226,24 +216,17 @@ bool take_port_lock_file(const char* device_path, int fd, port_lock_holder* hold
 }
 
 void release_port_lock_file(int fd) {
-    if (fd < 0) {
-        return;
-    }
-    prepare_slots();
     for (made_lock& lock : made_locks) {
-        if (lock.fd == fd) {
+        if (lock.used && lock.fd == fd) {
             unlink(lock.path);
-            lock.fd = -1;
+            lock.used = 0;
         }
     }
 }
 
 void remove_port_lock_files() {
-    if (!slots_ready) {
-        return;
-    }
     for (made_lock& lock : made_locks) {
-        if (lock.fd >= 0) {
+        if (lock.used) {
             unlink(lock.path);
         }
     }
