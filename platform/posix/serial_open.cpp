@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/posix/console_session.h"
 #include "platform/posix/error_codes.h"
 #include "platform/posix/handles.h"
 #include "platform/posix/port_claim.h"
@@ -89,5 +90,9 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
+    // What was drawn is shown before the port is looked at: finding out
+    // whether another program has it means looking through every
+    // process's descriptors, which on a busy machine takes a moment.
+    zcal_posix::console_flush();
     return zcal_posix::open_serial_device(path, dwDesiredAccess, dwShareMode);
 }
