@@ -9,6 +9,7 @@
 
 #include "platform/posix/locale_charset.h"
 #include "platform/posix/signals.h"
+#include "platform/posix/skip_reasons.h"
 #include "platform/posix/terminal_mode.h"
 
 namespace zcal_posix {
@@ -123,10 +124,23 @@ bool console_output_is_terminal() {
 
 bool console_uses_utf8() { return console_screen()->utf8; }
 
+namespace {
+
+// Once the program has closed both console handles the terminal is the
+// user's again, and the layer may say why no port was used.
+void session_ended_check() {
+    if (session.input_closed && session.output_closed) {
+        report_port_skips();
+    }
+}
+
+}  // namespace
+
 void console_close_input() {
     console_start();
     session.input_closed = true;
     terminal_restore();
+    session_ended_check();
 }
 
 void console_close_output() {
@@ -139,6 +153,7 @@ void console_close_output() {
     session.output_closed = true;
     // The cursor is below the screen now: a signal has nothing left to move.
     set_lowest_drawn_row(-1);
+    session_ended_check();
 }
 
 bool console_input_closed() { return session.input_closed; }

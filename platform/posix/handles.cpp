@@ -3,11 +3,12 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 
 #include "platform/posix/console_session.h"
-#include "platform/posix/serial_open.h"
+#include "platform/posix/port_claim.h"
 
 namespace zcal_posix {
 
@@ -15,6 +16,8 @@ namespace {
 
 constexpr std::uintptr_t first_port_handle = 0x1000;
 port_slot ports[port_slot_count];
+// How many slots are used, for the signal handlers.
+volatile sig_atomic_t open_ports = 0;
 
 }  // namespace
 
@@ -24,6 +27,7 @@ HANDLE port_handle_add(int fd) {
             std::memset(&ports[i], 0, sizeof ports[i]);
             ports[i].used = true;
             ports[i].fd = fd;
+            open_ports = open_ports + 1;
             return reinterpret_cast<HANDLE>(first_port_handle + static_cast<std::uintptr_t>(i));
         }
     }
@@ -39,7 +43,14 @@ port_slot* port_slot_of(HANDLE handle) {
     return slot->used ? slot : nullptr;
 }
 
-void port_slot_release(port_slot* slot) { slot->used = false; }
+void port_slot_release(port_slot* slot) {
+    if (slot->used) {
+        slot->used = false;
+        open_ports = open_ports - 1;
+    }
+}
+
+bool any_port_open() { return open_ports > 0; }
 
 }  // namespace zcal_posix
 
@@ -69,7 +80,7 @@ BOOL CloseHandle(HANDLE hObject) {
     }
     if (port_slot* slot = port_slot_of(hObject)) {
         // Closing the descriptor also lets go of its lock.
-        release_port_exclusivity_of(slot->fd);
+        release_port_claim(slot->fd);
         close(slot->fd);
         port_slot_release(slot);
         return TRUE;

@@ -29,4 +29,7 @@ port_slot* port_slot_of(HANDLE handle);
 // Forgets the port (its descriptor is the caller's to close).
 void port_slot_release(port_slot* slot);
 
+// Whether any port is open. Async-signal-safe.
+bool any_port_open();
+
 }  // namespace zcal_posix

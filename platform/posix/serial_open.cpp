@@ -2,34 +2,21 @@
 #include "platform/posix/serial_open.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 
+#include "platform/posix/console_session.h"
 #include "platform/posix/error_codes.h"
 #include "platform/posix/handles.h"
 #include "platform/posix/own_terminal.h"
+#include "platform/posix/port_claim.h"
 #include "platform/posix/port_names.h"
+#include "platform/posix/skip_reasons.h"
 
 namespace zcal_posix {
 
 namespace {
-
-// The descriptors that hold TIOCEXCL, for the signal handlers; -1 is none.
-volatile sig_atomic_t exclusive_fds[port_slot_count] = {-1, -1, -1, -1, -1, -1, -1, -1,
-                                                        -1, -1, -1, -1, -1, -1, -1, -1};
-
-void note_exclusive(int fd, bool exclusive) {
-    for (volatile sig_atomic_t& slot : exclusive_fds) {
-        if (exclusive ? slot == -1 : slot == fd) {
-            slot = exclusive ? fd : -1;
-            return;
-        }
-    }
-}
 
 HANDLE fail_open(int fd, DWORD error) {
     if (fd >= 0) {
@@ -55,50 +42,40 @@ HANDLE open_serial_device(const char* path, DWORD access, DWORD share_mode) {
         fd = open(path, open_flags(access) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        return fail_open(-1, error_from_errno(errno));
+        const int error = errno;
+        // A device that is not there needs no word: most of the names
+        // looked at are absent on any machine.
+        if (error != ENOENT && error != ENOTDIR) {
+            record_port_skip(path, failed_open_skip(path, error));
+        }
+        return fail_open(-1, error_from_errno(error));
     }
     if (!isatty(fd)) {
+        record_port_skip(path, failed_open_skip(path, ENOTTY));
         return fail_open(fd, ERROR_FILE_NOT_FOUND);
     }
     if (is_own_terminal(fd)) {
-        return fail_open(fd, ERROR_SHARING_VIOLATION);  // in use, as zcal's console
+        // In use, as zcal's own console.
+        record_port_skip(path, busy_port_skip(skip_kind::in_use, getpid()));
+        return fail_open(fd, ERROR_SHARING_VIOLATION);
     }
-    if (share_mode == 0) {
-        // flock stops every other program that asks for the lock, root
-        // included; TIOCEXCL also stops other users' programs that do not.
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            return fail_open(fd, errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : error_from_errno(errno));
-        }
-        if (ioctl(fd, TIOCEXCL) == 0) {
-            note_exclusive(fd, true);
-        }
+    if (share_mode == 0 && !claim_port(path, fd)) {
+        close(fd);
+        return INVALID_HANDLE_VALUE;
     }
     const int flags = fcntl(fd, F_GETFL);
     if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        const DWORD error = error_from_errno(errno);
-        release_port_exclusivity_of(fd);
-        return fail_open(fd, error);
+        const int error = errno;
+        release_port_claim(fd);
+        return fail_open(fd, error_from_errno(error));
     }
     const HANDLE port = port_handle_add(fd);
     if (port == INVALID_HANDLE_VALUE) {
-        release_port_exclusivity_of(fd);
+        release_port_claim(fd);
         return fail_open(fd, error_too_many_open_files);
     }
+    forget_port_skip(path);
     return port;
-}
-
-void release_port_exclusivity_of(int fd) {
-    ioctl(fd, TIOCNXCL);
-    note_exclusive(fd, false);
-}
-
-void release_port_exclusivity() {
-    for (volatile sig_atomic_t& slot : exclusive_fds) {
-        const int fd = slot;
-        if (fd >= 0) {
-            ioctl(fd, TIOCNXCL);
-        }
-    }
 }
 
 }  // namespace zcal_posix
@@ -119,5 +96,9 @@ HANDLE CreateFileA(const char* lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
+    // What was drawn is shown before the port is looked at: finding out
+    // whether another program has it means looking through every
+    // process's descriptors, which on a busy machine takes a moment.
+    zcal_posix::console_flush();
     return zcal_posix::open_serial_device(path, dwDesiredAccess, dwShareMode);
 }

@@ -5,7 +5,8 @@
 #include <cerrno>
 
 #include "platform/posix/output_buffer.h"
-#include "platform/posix/serial_open.h"
+#include "platform/posix/port_claim.h"
+#include "platform/posix/skip_reasons.h"
 #include "platform/posix/terminal_mode.h"
 
 namespace zcal_posix {
@@ -57,7 +58,10 @@ void on_ending_signal(int signal_number) {
     const int saved_errno = errno;
     terminal_restore();
     write_reset_sequence();
-    release_port_exclusivity();
+    release_all_port_claims();
+    // Ended in the pause after no port was found (Ctrl-C is a likely key
+    // there): say why all the same.
+    report_port_skips();
     set_handler(signal_number, SIG_DFL);
     raise(signal_number);
     errno = saved_errno;

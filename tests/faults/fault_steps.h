@@ -21,14 +21,21 @@ namespace faults {
 class Launch_with {
 public:
     Launch_with() : Launch_with("", "") {}
-    Launch_with(const std::string& binds, const std::string& prefix) {
+    // setup and hold: see ZCAL_FAULT_SETUP and ZCAL_FAULT_HOLD in launch_zcal.
+    Launch_with(const std::string& binds, const std::string& prefix, const std::string& setup = "",
+                const std::string& hold = "") {
         setenv("ZCAL_FAULT_BINARY", ZCAL_BINARY, 0);
+        setenv("ZCAL_PORT_HOLDER", PORT_HOLDER_PATH, 1);
         setenv("ZCAL_FAULT_BINDS", binds.c_str(), 1);
         setenv("ZCAL_FAULT_PREFIX", prefix.c_str(), 1);
+        setenv("ZCAL_FAULT_SETUP", setup.c_str(), 1);
+        setenv("ZCAL_FAULT_HOLD", hold.c_str(), 1);
     }
     ~Launch_with() {
         unsetenv("ZCAL_FAULT_BINDS");
         unsetenv("ZCAL_FAULT_PREFIX");
+        unsetenv("ZCAL_FAULT_SETUP");
+        unsetenv("ZCAL_FAULT_HOLD");
     }
     Launch_with(const Launch_with&) = delete;
     Launch_with& operator=(const Launch_with&) = delete;

@@ -4,12 +4,14 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -18,8 +20,10 @@
 #include "platform/platform.h"
 #include "platform/posix/error_codes.h"
 #include "platform/posix/handles.h"
+#include "platform/posix/port_lock_file.h"
 #include "platform/posix/serial_termios2.h"
 #include "platform/posix/serial_open.h"
+#include "platform/posix/skip_reasons.h"
 
 namespace {
 
@@ -75,12 +79,25 @@ struct watchdog {
 
 class serial_on_pty : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_FALSE(pty.slave.empty()) << "no pseudo-terminal: " << std::strerror(errno); }
+    void SetUp() override {
+        ASSERT_FALSE(pty.slave.empty()) << "no pseudo-terminal: " << std::strerror(errno);
+        // The port's lock file goes to a folder of the test's own.
+        char folder[] = "/tmp/zcal-serial-locks.XXXXXX";
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        lock_folder = folder;
+        lock_folders[0] = lock_folder.c_str();
+        use_lock_folders(lock_folders, 1);
+        clear_port_skips();
+    }
     void TearDown() override {
         if (port != INVALID_HANDLE_VALUE) {
             CloseHandle(port);
         }
+        static const char* const machine[] = {"/run/lock", "/var/lock"};
+        use_lock_folders(machine, 2);
+        std::system(("rm -rf '" + lock_folder + "'").c_str());
     }
+    std::string lock_file() const { return lock_folder + "/LCK.." + pty.slave.substr(5, 3) + "_" + pty.slave.substr(9); }
     HANDLE open_port() { return open_serial_device(pty.slave.c_str(), GENERIC_READ | GENERIC_WRITE, 0); }
     // Opens and sets up the port the way the program does.
     void open_like_the_program() {
@@ -97,7 +114,18 @@ protected:
 
     pty_pair pty;
     HANDLE port = INVALID_HANDLE_VALUE;
+    std::string lock_folder;
+    const char* lock_folders[1] = {};
 };
+
+std::string read_text(const std::string& path) {
+    std::string text;
+    const int fd = open(path.c_str(), O_RDONLY);
+    char chunk[256];
+    for (ssize_t got; fd >= 0 && (got = read(fd, chunk, sizeof chunk)) > 0;) text.append(chunk, static_cast<std::size_t>(got));
+    if (fd >= 0) close(fd);
+    return text;
+}
 
 TEST_F(serial_on_pty, the_line_runs_at_250000_baud) {
     open_like_the_program();
@@ -226,6 +254,74 @@ TEST_F(serial_on_pty, a_port_another_program_has_locked_is_refused) {
     close(other);
     port = open_port();
     EXPECT_NE(port, INVALID_HANDLE_VALUE);
+}
+
+TEST_F(serial_on_pty, a_port_another_process_has_open_is_refused) {
+    // Opened, not locked: a terminal program or a print host that does not
+    // lock still owns the port.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t other = fork();
+    if (other == 0) {
+        const int fd = open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0 || write(ready[1], "y", 1) != 1) _exit(1);
+        pause();
+        _exit(0);
+    }
+    char answer = 0;
+    ASSERT_EQ(read(ready[0], &answer, 1), 1);
+    EXPECT_EQ(open_port(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+    kill(other, SIGKILL);
+    waitpid(other, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    port = open_port();
+    EXPECT_NE(port, INVALID_HANDLE_VALUE);
+}
+
+TEST_F(serial_on_pty, a_line_another_program_made_exclusive_is_refused_and_stays_exclusive) {
+    // Root opens an exclusive line all the same; a user is refused by open.
+    const int other = open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
+    EXPECT_EQ(open_port(), INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(GetLastError() == ERROR_SHARING_VIOLATION || GetLastError() == ERROR_ACCESS_DENIED);
+    int exclusive = 0;
+    ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1) << "zcal took back another program's exclusive mode";
+    ioctl(other, TIOCNXCL);
+    close(other);
+}
+
+TEST_F(serial_on_pty, a_lock_file_with_our_pid_stands_while_the_port_is_open) {
+    open_like_the_program();
+    char expected[16];
+    std::snprintf(expected, sizeof expected, "%10d\n", static_cast<int>(getpid()));
+    EXPECT_EQ(read_text(lock_file()), expected);
+    ASSERT_TRUE(CloseHandle(port));
+    port = INVALID_HANDLE_VALUE;
+    EXPECT_NE(access(lock_file().c_str(), F_OK), 0) << "the lock file outlived the port";
+}
+
+TEST_F(serial_on_pty, a_port_whose_lock_file_names_a_live_process_is_refused) {
+    char content[16];
+    std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(getppid()));
+    const int fd = open(lock_file().c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, content, std::strlen(content)), static_cast<ssize_t>(std::strlen(content)));
+    close(fd);
+    EXPECT_EQ(open_port(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(read_text(lock_file()), content);
+    // Nothing of the attempt stays: no exclusive mode, no flock.
+    const int other = open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    int exclusive = 1;
+    ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    close(other);
 }
 
 TEST_F(serial_on_pty, closing_the_port_lets_it_be_opened_again) {
