@@ -22,7 +22,8 @@ command_line parse_command_line(int argc, const char* const* argv, char* port_na
     bool port_given = false;
     for (int index = 1; index < argc; ++index) {
         const char* argument = argv[index];
-        if (is_one_of(argument, "--help", "-h") || (slash_question_asks_for_help() && std::strcmp(argument, "/?") == 0)) {
+        if (is_one_of(argument, "--help", "-h") ||
+            (slash_question_asks_for_help() && std::strcmp(argument, "/?") == 0)) {
             help = true;
         } else if (std::strcmp(argument, "--version") == 0) {
             version = true;

@@ -5,10 +5,10 @@
 #include <cstddef>
 
 enum class command_action {
-    calibrate,     // run; port_given says whether a port was named
+    calibrate,  // run; port_given says whether a port was named
     show_help,
     show_version,
-    usage_error    // print the one-line usage error and exit with 2
+    usage_error  // print the one-line usage error and exit with 2
 };
 
 enum class usage_fault {
@@ -20,7 +20,7 @@ enum class usage_fault {
 
 struct command_line {
     command_action action;
-    bool port_given;        // port_name holds the port to open
+    bool port_given;  // port_name holds the port to open
     usage_fault fault;
     const char* offending;  // the argument at fault, else nullptr
 };

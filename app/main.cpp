@@ -38,8 +38,8 @@ int main(int argc, char** argv) {
     // A port named on the command line is the only one tried, and it is
     // opened and set up exactly as the search does with each of its own.
     HANDLE printer_port = INVALID_HANDLE_VALUE;
-    const std::int32_t found = command.port_given ? open_serial_port(&printer_port, port_name)
-                                                  : find_serial_port(&printer_port);
+    const std::int32_t found =
+        command.port_given ? open_serial_port(&printer_port, port_name) : find_serial_port(&printer_port);
     if (found < 0) {
         show_port_error(console_out);
         // Waits for one key and shows no prompt.

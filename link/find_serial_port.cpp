@@ -40,8 +40,8 @@ std::int32_t find_serial_port(HANDLE* printer_port) {
 std::int32_t open_serial_port(HANDLE* printer_port, const char* port_name) {
     // Share mode 0: the port is ours alone while it is open, so a port that
     // another program holds fails here and the search moves on.
-    *printer_port = CreateFileA(port_name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                0, nullptr);
+    *printer_port =
+        CreateFileA(port_name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (*printer_port == INVALID_HANDLE_VALUE) {
         return -1;
     }

@@ -1,5 +1,5 @@
-#include "screen/console_write.h"
 #include "screen/draw_screen.h"
+#include "screen/console_write.h"
 #include "screen/frame.h"
 
 void draw_screen(HANDLE console_out) {

@@ -1,5 +1,5 @@
-#include "screen/console_write.h"
 #include "screen/frame.h"
+#include "screen/console_write.h"
 #include "screen/frame_lines.h"
 
 // The frame is drawn without line characters: each cell is a space, and the

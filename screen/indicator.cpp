@@ -1,5 +1,5 @@
-#include "screen/console_write.h"
 #include "screen/indicator.h"
+#include "screen/console_write.h"
 
 void advance_indicator(HANDLE console_out, SHORT* indicator_row) {
     // After the point reaches the row above the bed line, start again just

@@ -18,8 +18,8 @@ constexpr placed_text place(SHORT column, SHORT row, const char (&text)[size]) {
 
 // Attribute words.
 constexpr WORD resting_attribute = FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_BLUE;  // 0x07
-constexpr WORD header_attribute = FOREGROUND_RED | FOREGROUND_GREEN;                    // 0x06
-constexpr WORD height_attribute = resting_attribute | FOREGROUND_INTENSITY;             // 0x0F
+constexpr WORD header_attribute = FOREGROUND_RED | FOREGROUND_GREEN;                     // 0x06
+constexpr WORD height_attribute = resting_attribute | FOREGROUND_INTENSITY;              // 0x0F
 
 constexpr WORD frame_top_left = COMMON_LVB_GRID_HORIZONTAL | COMMON_LVB_GRID_LVERTICAL | resting_attribute;
 constexpr WORD frame_top = COMMON_LVB_GRID_HORIZONTAL | resting_attribute;
@@ -37,12 +37,12 @@ constexpr int frame_width = frame_right_column - frame_left_column + 1;
 // The frame's lines as characters, for a console that does not draw grid
 // lines: box-drawing characters in UTF-16, so no code page stands between
 // them and the screen.
-constexpr WCHAR line_horizontal = 0x2500;   // ─
-constexpr WCHAR line_vertical = 0x2502;     // │
-constexpr WCHAR line_top_left = 0x250C;     // ┌
-constexpr WCHAR line_top_right = 0x2510;    // ┐
-constexpr WCHAR line_bottom_left = 0x2514;  // └
-constexpr WCHAR line_bottom_right = 0x2518; // ┘
+constexpr WCHAR line_horizontal = 0x2500;    // ─
+constexpr WCHAR line_vertical = 0x2502;      // │
+constexpr WCHAR line_top_left = 0x250C;      // ┌
+constexpr WCHAR line_top_right = 0x2510;     // ┐
+constexpr WCHAR line_bottom_left = 0x2514;   // └
+constexpr WCHAR line_bottom_right = 0x2518;  // ┘
 constexpr COORD frame_origin = {2, 5};
 
 constexpr const char* console_title = "Tandrovelmaris | Dadez";

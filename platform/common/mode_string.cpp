@@ -32,12 +32,23 @@ bool read_comma(const char*& cursor) {
 
 bool read_parity(const char*& cursor, BYTE* parity) {
     switch (std::tolower(static_cast<unsigned char>(*cursor))) {
-        case 'n': *parity = NOPARITY; break;
-        case 'o': *parity = ODDPARITY; break;
-        case 'e': *parity = EVENPARITY; break;
-        case 'm': *parity = MARKPARITY; break;
-        case 's': *parity = SPACEPARITY; break;
-        default: return false;
+        case 'n':
+            *parity = NOPARITY;
+            break;
+        case 'o':
+            *parity = ODDPARITY;
+            break;
+        case 'e':
+            *parity = EVENPARITY;
+            break;
+        case 'm':
+            *parity = MARKPARITY;
+            break;
+        case 's':
+            *parity = SPACEPARITY;
+            break;
+        default:
+            return false;
     }
     ++cursor;
     return true;
@@ -68,9 +79,9 @@ BOOL parse_mode_string(const char* mode, DCB* settings) {
     BYTE parity = NOPARITY;
     DWORD data_bits = 0;
     BYTE stop_bits = ONESTOPBIT;
-    if (!read_number(cursor, &baud) || baud == 0 || !read_comma(cursor) ||
-        !read_parity(cursor, &parity) || !read_comma(cursor) || !read_number(cursor, &data_bits) ||
-        data_bits < 5 || data_bits > 8 || !read_comma(cursor) || !read_stop_bits(cursor, &stop_bits)) {
+    if (!read_number(cursor, &baud) || baud == 0 || !read_comma(cursor) || !read_parity(cursor, &parity) ||
+        !read_comma(cursor) || !read_number(cursor, &data_bits) || data_bits < 5 || data_bits > 8 ||
+        !read_comma(cursor) || !read_stop_bits(cursor, &stop_bits)) {
         return FALSE;
     }
     settings->BaudRate = baud;

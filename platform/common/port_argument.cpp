@@ -43,8 +43,8 @@ bool com_port_name_from_argument(const char* argument, char* port_name, std::siz
         return false;
     }
     const std::size_t prefix_length = std::strlen(device_namespace);
-    const char* name = std::strncmp(argument, device_namespace, prefix_length) == 0 ? argument + prefix_length
-                                                                                    : argument;
+    const char* name =
+        std::strncmp(argument, device_namespace, prefix_length) == 0 ? argument + prefix_length : argument;
     if (!is_com_name(name)) {
         return false;
     }

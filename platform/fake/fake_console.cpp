@@ -162,13 +162,9 @@ std::size_t pending_records() { return arrived_records(); }
 
 void end_input_when_drained() { state().end_input_when_drained = true; }
 
-void fail_count_calls(int n, DWORD error) {
-    state().count_failures = injected_failures{n, error};
-}
+void fail_count_calls(int n, DWORD error) { state().count_failures = injected_failures{n, error}; }
 
-void fail_read_calls(int n, DWORD error) {
-    state().read_failures = injected_failures{n, error};
-}
+void fail_read_calls(int n, DWORD error) { state().read_failures = injected_failures{n, error}; }
 
 }  // namespace fake
 
@@ -235,8 +231,8 @@ BOOL SetConsoleCursorPosition(HANDLE hConsoleOutput, COORD dwCursorPosition) {
     if (!fake::open_console_handle(hConsoleOutput, fake::console_out_handle)) {
         return FALSE;
     }
-    if (dwCursorPosition.X < 0 || dwCursorPosition.Y < 0 ||
-        dwCursorPosition.X >= fake::console_columns || dwCursorPosition.Y >= fake::console_rows) {
+    if (dwCursorPosition.X < 0 || dwCursorPosition.Y < 0 || dwCursorPosition.X >= fake::console_columns ||
+        dwCursorPosition.Y >= fake::console_rows) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
@@ -296,8 +292,7 @@ BOOL WriteConsoleOutputCharacterW(HANDLE hConsoleOutput, const WCHAR* lpCharacte
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    s.character_writes.push_back(
-        fake::character_write{dwWriteCoord, std::u16string(lpCharacter, nLength)});
+    s.character_writes.push_back(fake::character_write{dwWriteCoord, std::u16string(lpCharacter, nLength)});
     // Characters only, from cell to cell and on into the next row; the
     // attribute words and the cursor stay, and the buffer's end ends it.
     int column = dwWriteCoord.X;

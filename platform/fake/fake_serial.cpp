@@ -243,8 +243,9 @@ BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* l
     }
     const read_plan plan = plan_read(p->timeouts, nNumberOfBytesToRead);
     const std::uint64_t start = state().now_us;
-    const std::uint64_t total_deadline =
-        plan.immediate ? start : plan.has_total ? start + fake::ms(plan.total_ms) : UINT64_MAX;
+    const std::uint64_t total_deadline = plan.immediate   ? start
+                                         : plan.has_total ? start + fake::ms(plan.total_ms)
+                                                          : UINT64_MAX;
     char* destination = static_cast<char*>(lpBuffer);
     DWORD count = 0;
     while (count < nNumberOfBytesToRead) {
@@ -275,8 +276,8 @@ BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* l
     return TRUE;
 }
 
-BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite,
-               DWORD* lpNumberOfBytesWritten, OVERLAPPED* lpOverlapped) {
+BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, DWORD* lpNumberOfBytesWritten,
+               OVERLAPPED* lpOverlapped) {
     (void)lpOverlapped;
     note("WriteFile " + std::to_string(nNumberOfBytesToWrite));
     fake::port_state* p = fake::plain_io_port(hFile, lpNumberOfBytesWritten, GENERIC_WRITE, "WriteFile");

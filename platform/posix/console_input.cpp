@@ -70,8 +70,7 @@ void decode(const unsigned char* bytes, std::size_t length) {
 
 void expire_pending_keys() {
     INPUT_RECORD records[key_decoder_max_records(0)];
-    push(records, key_decoder_expire(&input.decoder, monotonic_ms(), records,
-                                     key_decoder_max_records(0)));
+    push(records, key_decoder_expire(&input.decoder, monotonic_ms(), records, key_decoder_max_records(0)));
 }
 
 void end_input() {

@@ -58,8 +58,8 @@ BOOL WriteConsoleOutputCharacterW(HANDLE hConsoleOutput, const WCHAR* lpCharacte
     if (!valid_output(hConsoleOutput)) {
         return FALSE;
     }
-    if (lpNumberOfCharsWritten == nullptr || (lpCharacter == nullptr && nLength > 0) ||
-        dwWriteCoord.X < 0 || dwWriteCoord.Y < 0) {
+    if (lpNumberOfCharsWritten == nullptr || (lpCharacter == nullptr && nLength > 0) || dwWriteCoord.X < 0 ||
+        dwWriteCoord.Y < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }

@@ -47,8 +47,7 @@ void draw_cell(console_renderer* r, int column, int row, unsigned char character
     send_style(r, attribute);
     move_terminal_cursor(r, column, row);
     const char* glyph =
-        character == ' ' ? grid_glyph(attribute & grid_bits, bits_above(r, column, row), r->utf8)
-                         : nullptr;
+        character == ' ' ? grid_glyph(attribute & grid_bits, bits_above(r, column, row), r->utf8) : nullptr;
     if (glyph != nullptr) {
         output_append_text(r->out, glyph);
     } else {
@@ -225,9 +224,7 @@ void renderer_set_cursor(console_renderer* renderer, int column, int row) {
     renderer->cursor_y = row;
 }
 
-void renderer_set_attribute(console_renderer* renderer, WORD attribute) {
-    renderer->attribute = attribute;
-}
+void renderer_set_attribute(console_renderer* renderer, WORD attribute) { renderer->attribute = attribute; }
 
 void renderer_write(console_renderer* renderer, const char* bytes, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {

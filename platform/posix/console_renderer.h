@@ -20,8 +20,7 @@
 
 namespace zcal_posix {
 
-constexpr WORD grid_bits = COMMON_LVB_GRID_HORIZONTAL | COMMON_LVB_GRID_LVERTICAL |
-                           COMMON_LVB_GRID_RVERTICAL;
+constexpr WORD grid_bits = COMMON_LVB_GRID_HORIZONTAL | COMMON_LVB_GRID_LVERTICAL | COMMON_LVB_GRID_RVERTICAL;
 // What SGR shows of an attribute word: its colours.
 constexpr WORD style_bits = 0x00FF;
 
@@ -45,9 +44,9 @@ struct console_renderer {
     int cursor_y;
     int terminal_x;  // where the terminal's cursor stands; -1 when unknown
     int terminal_y;
-    int sent_style;  // the style last sent with SGR; -1 when unknown
+    int sent_style;        // the style last sent with SGR; -1 when unknown
     WORD blank_attribute;  // what the last clear filled the screen with
-    int lowest_row;  // the lowest row drawn since the last clear; -1 for none
+    int lowest_row;        // the lowest row drawn since the last clear; -1 for none
     screen_cell cells[screen_model_rows][screen_model_columns];
 };
 

@@ -28,15 +28,17 @@ bool line_has_gid(const char* field, const char* end, gid_t gid) {
 bool group_name_in(const char* text, std::size_t length, gid_t gid, char* name, std::size_t capacity) {
     const char* end = text + length;
     for (const char* line = text; line < end;) {
-        const char* line_end = static_cast<const char*>(std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
+        const char* line_end =
+            static_cast<const char*>(std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
         if (line_end == nullptr) {
             line_end = end;
         }
-        const char* name_end = static_cast<const char*>(std::memchr(line, ':', static_cast<std::size_t>(line_end - line)));
+        const char* name_end =
+            static_cast<const char*>(std::memchr(line, ':', static_cast<std::size_t>(line_end - line)));
         const char* password_end =
-            name_end == nullptr
-                ? nullptr
-                : static_cast<const char*>(std::memchr(name_end + 1, ':', static_cast<std::size_t>(line_end - name_end - 1)));
+            name_end == nullptr ? nullptr
+                                : static_cast<const char*>(std::memchr(
+                                      name_end + 1, ':', static_cast<std::size_t>(line_end - name_end - 1)));
         if (password_end != nullptr && name_end != line && line_has_gid(password_end + 1, line_end, gid)) {
             const std::size_t name_length = static_cast<std::size_t>(name_end - line);
             if (name_length >= capacity) {

@@ -49,8 +49,7 @@ WORD key_for_byte(unsigned char byte) {
     }
     // Ctrl-A to Ctrl-Z, but for the four that terminals send for Backspace,
     // Tab, Ctrl-Enter and Enter: those keys are far more often meant.
-    if (byte >= 0x01 && byte <= 0x1A && byte != 0x08 && byte != 0x09 && byte != 0x0A &&
-        byte != 0x0D) {
+    if (byte >= 0x01 && byte <= 0x1A && byte != 0x08 && byte != 0x09 && byte != 0x0A && byte != 0x0D) {
         return static_cast<WORD>('A' + byte - 1);
     }
     return vk_other_key;

@@ -35,9 +35,9 @@ constexpr std::uint64_t key_decoder_escape_ms = 100;
 constexpr std::uint64_t key_decoder_sequence_ms = 1000;
 
 struct key_decoder {
-    int state;  // where in a sequence the decoder stands (key_decoder.cpp)
-    std::size_t parameter_bytes;  // of the CSI or SS3 sequence so far
-    bool only_digits;             // those parameter bytes are all digits
+    int state;                       // where in a sequence the decoder stands (key_decoder.cpp)
+    std::size_t parameter_bytes;     // of the CSI or SS3 sequence so far
+    bool only_digits;                // those parameter bytes are all digits
     std::size_t bytes_still_needed;  // UTF-8 continuation or raw report bytes
     std::uint64_t sequence_started_ms;
     bool utf8;

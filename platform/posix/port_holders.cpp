@@ -65,7 +65,8 @@ bool has_open(const char* pid_text, dev_t rdev) {
     if (fd_directory < 0) {
         return false;
     }
-    const bool found = any_entry(fd_directory, [&](const char* name) { return leads_to(fd_directory, name, rdev); });
+    const bool found =
+        any_entry(fd_directory, [&](const char* name) { return leads_to(fd_directory, name, rdev); });
     close(fd_directory);
     return found;
 }

@@ -31,8 +31,8 @@ bool lock_file_name(const char* device_path, char* name, std::size_t capacity);
 
 // What took_port_lock_file found.
 struct port_lock_holder {
-    pid_t pid;       // the live process the lock names; 0 for one that cannot be read
-    char path[96];   // the lock file
+    pid_t pid;      // the live process the lock names; 0 for one that cannot be read
+    char path[96];  // the lock file
 };
 
 // Looks in the lock folders for a lock file on device_path. A live process's

@@ -36,8 +36,8 @@ bool device_path_for_port(const char* port_name, char* path, std::size_t capacit
             return false;
         }
     }
-    const int written = std::snprintf(path, capacity, "/dev/tty%s%d", number % 2 == 0 ? "ACM" : "USB",
-                                      number / 2);
+    const int written =
+        std::snprintf(path, capacity, "/dev/tty%s%d", number % 2 == 0 ? "ACM" : "USB", number / 2);
     return written > 0 && static_cast<std::size_t>(written) < capacity;
 }
 

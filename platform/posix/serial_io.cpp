@@ -79,8 +79,9 @@ BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* l
 
     const read_plan plan = plan_read(port->timeouts, nNumberOfBytesToRead);
     const std::uint64_t start = monotonic_ns();
-    const std::uint64_t total_deadline =
-        plan.immediate ? start : plan.has_total ? start + plan.total_ms * ns_per_ms : UINT64_MAX;
+    const std::uint64_t total_deadline = plan.immediate   ? start
+                                         : plan.has_total ? start + plan.total_ms * ns_per_ms
+                                                          : UINT64_MAX;
     std::uint64_t last_byte_at = 0;
     unsigned char* destination = static_cast<unsigned char*>(lpBuffer);
     DWORD count = 0;
@@ -124,8 +125,8 @@ BOOL ReadFile(HANDLE hFile, void* lpBuffer, DWORD nNumberOfBytesToRead, DWORD* l
     return TRUE;
 }
 
-BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite,
-               DWORD* lpNumberOfBytesWritten, OVERLAPPED* lpOverlapped) {
+BOOL WriteFile(HANDLE hFile, const void* lpBuffer, DWORD nNumberOfBytesToWrite, DWORD* lpNumberOfBytesWritten,
+               OVERLAPPED* lpOverlapped) {
     if (lpNumberOfBytesWritten != nullptr) {
         *lpNumberOfBytesWritten = 0;
     }

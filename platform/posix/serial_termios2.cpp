@@ -18,10 +18,14 @@ namespace {
 
 tcflag_t size_flag(unsigned data_bits) {
     switch (data_bits) {
-        case 5: return CS5;
-        case 6: return CS6;
-        case 7: return CS7;
-        default: return CS8;
+        case 5:
+            return CS5;
+        case 6:
+            return CS6;
+        case 7:
+            return CS7;
+        default:
+            return CS8;
     }
 }
 
@@ -33,23 +37,32 @@ int apply_serial_line(int fd, const serial_line& line) {
         return errno;
     }
     // Raw: no translation, no echo, no signals, no special characters.
-    mode.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
-                                           IXON | IXOFF | IXANY | INPCK | IUCLC | IMAXBEL);
+    mode.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
+                                           IXOFF | IXANY | INPCK | IUCLC | IMAXBEL);
     mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-    mode.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ECHOE | ECHOK | ECHOCTL | ECHOKE | ICANON |
-                                           ISIG | IEXTEN);
+    mode.c_lflag &=
+        ~static_cast<tcflag_t>(ECHO | ECHONL | ECHOE | ECHOK | ECHOCTL | ECHOKE | ICANON | ISIG | IEXTEN);
 
     // CLOCAL: no modem control lines are waited for; CREAD: receive. HUPCL is
     // left as the device has it.
-    mode.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS |
-                                           CBAUD | (CBAUD << IBSHIFT));
+    mode.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CBAUD |
+                                           (CBAUD << IBSHIFT));
     mode.c_cflag |= size_flag(line.data_bits) | CLOCAL | CREAD;
     switch (line.parity) {
-        case 'o': mode.c_cflag |= PARENB | PARODD; break;
-        case 'e': mode.c_cflag |= PARENB; break;
-        case 'm': mode.c_cflag |= PARENB | PARODD | CMSPAR; break;
-        case 's': mode.c_cflag |= PARENB | CMSPAR; break;
-        default: break;
+        case 'o':
+            mode.c_cflag |= PARENB | PARODD;
+            break;
+        case 'e':
+            mode.c_cflag |= PARENB;
+            break;
+        case 'm':
+            mode.c_cflag |= PARENB | PARODD | CMSPAR;
+            break;
+        case 's':
+            mode.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            break;
     }
     if (line.parity != 'n') {
         mode.c_iflag |= INPCK;

@@ -50,10 +50,11 @@ std::size_t format_port_skip(const char* device, const port_skip& skip, char* te
         case skip_kind::permission:
             // Joining the group only helps when the group may read and write.
             if (!skip.group_is_root && (skip.mode & 060u) == 060u) {
-                length = std::snprintf(text, capacity,
-                                       "zcal: %s: permission denied: you must be in the group %s, which owns it "
-                                       "(sudo usermod -aG %s $USER, then log in again)\n",
-                                       device, skip.group, skip.group);
+                length =
+                    std::snprintf(text, capacity,
+                                  "zcal: %s: permission denied: you must be in the group %s, which owns it "
+                                  "(sudo usermod -aG %s $USER, then log in again)\n",
+                                  device, skip.group, skip.group);
             } else {
                 length = std::snprintf(text, capacity, "zcal: %s: permission denied (mode %04o, group %s)\n",
                                        device, skip.mode & 07777u, skip.group);

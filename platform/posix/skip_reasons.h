@@ -12,24 +12,24 @@
 namespace zcal_posix {
 
 enum class skip_kind {
-    in_use,          // another process has the device open
-    exclusive,       // the line is in exclusive mode (TIOCEXCL)
-    flocked,         // another process holds its flock
-    lock_file,       // a lock file names a live process
-    permission,      // this user may not open it
-    not_serial,      // no terminal device
-    open_failed,     // any other error on opening
+    in_use,       // another process has the device open
+    exclusive,    // the line is in exclusive mode (TIOCEXCL)
+    flocked,      // another process holds its flock
+    lock_file,    // a lock file names a live process
+    permission,   // this user may not open it
+    not_serial,   // no terminal device
+    open_failed,  // any other error on opening
 };
 
 struct port_skip {
     skip_kind kind;
-    pid_t pid;              // the holder, when known; 0 otherwise
-    char program[16];       // the holder's command name, "" when unknown
-    char lock_path[96];     // lock_file: the lock file
-    char group[40];         // permission: the name of the device's group
-    unsigned mode;          // permission: the device's permission bits
-    bool group_is_root;     // permission: the group is gid 0
-    int error;              // open_failed: errno
+    pid_t pid;           // the holder, when known; 0 otherwise
+    char program[16];    // the holder's command name, "" when unknown
+    char lock_path[96];  // lock_file: the lock file
+    char group[40];      // permission: the name of the device's group
+    unsigned mode;       // permission: the device's permission bits
+    bool group_is_root;  // permission: the group is gid 0
+    int error;           // open_failed: errno
 };
 
 // The reason for a port another program has: kind, and the holder (0 when

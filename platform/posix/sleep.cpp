@@ -7,8 +7,7 @@
 
 void Sleep(DWORD dwMilliseconds) {
     zcal_posix::console_flush();
-    const std::uint64_t deadline =
-        zcal_posix::monotonic_ns() + std::uint64_t{dwMilliseconds} * 1000000u;
+    const std::uint64_t deadline = zcal_posix::monotonic_ns() + std::uint64_t{dwMilliseconds} * 1000000u;
     struct timespec until;
     until.tv_sec = static_cast<time_t>(deadline / 1000000000u);
     until.tv_nsec = static_cast<long>(deadline % 1000000000u);
