@@ -63,17 +63,17 @@ TEST(zcal_screen, ascii_frame_in_the_c_locale_and_each_step_key_sends_one_move_i
     put(&expected, 63, 20, bed_text);
     ASSERT_GE(wait_for_screen(session, expected), 0) << differences(expected, session);
 
-    struct Step {
+    struct key_step {
         const char* key;
         const char* shown;
     };
-    const Step steps[] = {
+    const key_step steps[] = {
         {"a", "201.000"}, {"E", "201.100"}, {"t", "201.110"}, {"T", "201.120"},
         {"Y", "201.110"}, {"y", "201.100"}, {"r", "201.000"}, {"R", "200.900"},
         {"Z", "199.900"}, {"z", "198.900"}, {"e", "199.000"}, {"A", "200.000"},
     };
     std::vector<std::string> sent;
-    for (const Step& step : steps) {
+    for (const key_step& step : steps) {
         session.type(step.key);
         ASSERT_TRUE(wait_for_height(session, step.shown)) << "key " << step.key << "\n" << session.dump();
         sent.push_back(move_line(step.shown));
@@ -128,11 +128,11 @@ TEST(zcal_keys, keys_outside_the_step_table_send_nothing_and_change_nothing) {
     put(&expected, 63, 20, bed_text);
     ASSERT_GE(wait_for_screen(session, expected), 0) << differences(expected, session);
 
-    struct Key {
+    struct other_key {
         const char* name;
         const char* bytes;
     };
-    const Key keys[] = {
+    const other_key keys[] = {
         {"b", "b"},
         {"digit 1", "1"},
         {"Enter", "\r"},
@@ -150,7 +150,7 @@ TEST(zcal_keys, keys_outside_the_step_table_send_nothing_and_change_nothing) {
         {"e acute in UTF-8", "\xc3\xa9"},
         {"Escape alone", "\x1b"},
     };
-    for (const Key& key : keys) {
+    for (const other_key& key : keys) {
         session.type(key.bytes);
         // Apart, so each is read as one key; after a lone Escape long enough
         // for it to count as the Escape key, not as the start of a sequence.
