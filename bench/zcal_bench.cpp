@@ -6,6 +6,7 @@
 // be measured, 1 when one could not (zcal did not start, did not answer).
 //
 //   zcal_bench [--startup-runs N] [--presses N] [--idle-seconds S] [--seed N]
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -17,21 +18,27 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "bench/live_run.h"
-#include "bench/proc_stats.h"
+#include "clock.h"
+#include "proc_stats.h"
+#include "pty_session.h"
 
 namespace {
 
-using bench::live_run;
-using bench::now_us;
+using harness::now_us;
+using harness::pty_session;
 
 // Generous limits for things that take milliseconds when all is well.
 constexpr std::int64_t start_timeout_us = 15000000;
 constexpr std::int64_t line_timeout_us = 2000000;
+constexpr double line_timeout_s = 2.0;
+// How often the printer's log is looked at while a move is awaited: the
+// next key is timed from the move's arrival, so it must be seen at once.
+constexpr std::int64_t log_poll_us = 300;
 
 struct settings {
     int startup_runs = 20;
@@ -86,54 +93,77 @@ std::string self_path() {
     return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
 }
 
+// zcal under the printer emulator in a terminal of its own, started through
+// this program's --exec-stamp, which notes in stamp_path the moment just
+// before zcal itself is exec'd.
+harness::launch zcal_launch(const std::string& stamp_path) {
+    harness::launch how;
+    how.program = self_path();
+    how.arguments = {"--exec-stamp", stamp_path, ZCAL_PATH};
+    return how;
+}
+
+std::string stamp_path() { return "/tmp/zcal-bench-exec." + std::to_string(getpid()); }
+
+std::int64_t exec_time_us(const std::string& path) {
+    std::ifstream in(path);
+    std::int64_t at = 0;
+    in >> at;
+    return at;
+}
+
 // ---- Start-up -------------------------------------------------------------
 
 // From zcal's exec to the last byte of its fixed screen (the head mark, the
 // last fixed text drawn) arriving in the terminal.
-void bench_startup(const bench::paths& where, const settings& s) {
-    const std::string name = "first screen (exec to head mark drawn), median of " +
-                             std::to_string(s.startup_runs);
+void bench_startup(const settings& s) {
+    const std::string name =
+        "first screen (exec to head mark drawn), median of " + std::to_string(s.startup_runs);
     std::vector<double> times;
+    const std::string stamp = stamp_path();
     for (int i = 0; i < s.startup_runs; ++i) {
-        live_run run;
-        if (!bench::live_start(&run, where, {})) break;
-        const std::int64_t drawn = bench::live_wait_output(&run, "_______", 0, start_timeout_us);
-        const std::int64_t exec_at = bench::live_exec_time_us(run);
-        if (drawn > 0 && exec_at > 0) times.push_back(static_cast<double>(drawn - exec_at));
+        unlink(stamp.c_str());
+        pty_session run(zcal_launch(stamp));
+        const std::int64_t drawn = run.wait_output("_______", 0, start_timeout_us);
+        const std::int64_t exec_at = exec_time_us(stamp);
+        if (drawn > 0 && exec_at > 0)
+            times.push_back(static_cast<double>(drawn - exec_at));
         // It waits for the printer now; a signal ends it at once.
-        const pid_t zcal = bench::live_zcal_pid(&run);
-        if (zcal > 0) kill(zcal, SIGTERM);
-        bench::live_wait_exit(&run, 5000000);
-        bench::live_finish(&run);
+        const pid_t zcal = run.program_pid();
+        if (zcal > 0)
+            kill(zcal, SIGTERM);
+        int status = -1;
+        run.wait_exit(5.0, &status);
     }
+    unlink(stamp.c_str());
     if (times.size() != static_cast<std::size_t>(s.startup_runs)) {
         missing(name, "<= 20 ms", "the fixed screen did not appear in every run");
         return;
     }
     const double median = percentile(times, 0.5);
-    add(name, ms(median) + " (max " + ms(*std::max_element(times.begin(), times.end())) + ")",
-        "<= 20 ms", median <= 20000.0);
+    add(name, ms(median) + " (max " + ms(*std::max_element(times.begin(), times.end())) + ")", "<= 20 ms",
+        median <= 20000.0);
 }
 
 // ---- One long run ---------------------------------------------------------
 
-void bench_idle_cpu(pid_t zcal, const settings& s) {
+void bench_idle_cpu(pty_session* run, pid_t zcal, const settings& s) {
     const std::string name = "idle CPU, " + std::to_string(s.idle_seconds) + " s without input";
-    const long ticks_before = bench::cpu_ticks(zcal);
-    const std::int64_t ns_before = bench::cpu_ns(zcal);
-    const long sleeps_before = bench::voluntary_switches(zcal);
+    const long ticks_before = harness::cpu_ticks(zcal);
+    const std::int64_t ns_before = harness::cpu_ns(zcal);
+    const long sleeps_before = harness::voluntary_switches(zcal);
     const std::int64_t start = now_us();
-    bench::sleep_until_us(start + static_cast<std::int64_t>(s.idle_seconds) * 1000000);
-    const long ticks_after = bench::cpu_ticks(zcal);
-    const std::int64_t ns_after = bench::cpu_ns(zcal);
-    const long sleeps_after = bench::voluntary_switches(zcal);
+    run->settle_until_us(start + static_cast<std::int64_t>(s.idle_seconds) * 1000000);
+    const long ticks_after = harness::cpu_ticks(zcal);
+    const std::int64_t ns_after = harness::cpu_ns(zcal);
+    const long sleeps_after = harness::voluntary_switches(zcal);
     const double wall_s = static_cast<double>(now_us() - start) / 1e6;
     if (ticks_before < 0 || ticks_after < 0) {
         missing(name, "<= 0.2 % of a core", "zcal is gone");
         return;
     }
-    const double from_stat =
-        100.0 * static_cast<double>(ticks_after - ticks_before) / static_cast<double>(bench::ticks_per_second()) / wall_s;
+    const double from_stat = 100.0 * static_cast<double>(ticks_after - ticks_before) /
+                             static_cast<double>(harness::ticks_per_second()) / wall_s;
     std::string value = format("%.2f %% of a core (utime+stime)", from_stat);
     if (ns_before >= 0 && ns_after >= 0) {
         // The ticks come in steps of 1/100 s: over 10 s that is 0.1 %, half
@@ -149,7 +179,7 @@ void bench_idle_cpu(pid_t zcal, const settings& s) {
     add(name, value, "<= 0.2 % of a core", from_stat <= 0.2);
 }
 
-void bench_latency(live_run* run, const settings& s, int* z) {
+void bench_latency(pty_session* run, const settings& s, int* z) {
     const std::string name = "key to move line at the printer, " + std::to_string(s.presses) + " presses";
     std::mt19937 random(s.seed);
     std::uniform_int_distribution<int> pause_us(25000, 45000);
@@ -159,26 +189,29 @@ void bench_latency(live_run* run, const settings& s, int* z) {
     for (int i = 0; i < s.presses; ++i) {
         // After a step the loop rests 20 ms, then polls every 10 ms: a pause
         // of 25 to 45 ms lands the key anywhere in the poll period.
-        bench::sleep_until_us(previous_arrival + pause_us(random));
+        run->settle_until_us(previous_arrival + pause_us(random));
         const bool up = i % 2 == 0;
         *z += up ? 1 : -1;
         const std::string expected = "G1 F600 Z" + height_text(*z);
-        const std::size_t output_from = bench::live_output_size(run);
-        const std::size_t lines_before = run->lines.size();
-        const std::int64_t typed = bench::live_type(run, up ? "a" : "z");
-        if (!bench::live_wait_lines(run, lines_before + 1, line_timeout_us)) {
+        const std::size_t output_from = run->output().size();
+        const std::size_t lines_before = run->received_lines().size();
+        const std::int64_t typed = run->type(up ? "a" : "z");
+        if (!run->wait_for_lines(lines_before + 1, line_timeout_s, log_poll_us)) {
             missing(name, "p99 <= 11 ms", "no move line for press " + std::to_string(i + 1));
             return;
         }
-        const bench::received_line& line = run->lines[lines_before];
-        if (line.text != expected || run->lines.size() != lines_before + 1) {
-            missing(name, "p99 <= 11 ms", "press " + std::to_string(i + 1) + " sent '" + line.text +
-                                              "', expected '" + expected + "'");
+        const std::vector<harness::received_line> lines = run->received_lines();
+        const harness::received_line& line = lines[lines_before];
+        if (line.text != expected || lines.size() != lines_before + 1) {
+            missing(
+                name, "p99 <= 11 ms",
+                "press " + std::to_string(i + 1) + " sent '" + line.text + "', expected '" + expected + "'");
             return;
         }
         to_wire.push_back(static_cast<double>(line.at_us - typed));
-        const std::int64_t shown = bench::live_wait_output(run, height_text(*z), output_from, line_timeout_us);
-        if (shown > 0) to_screen.push_back(static_cast<double>(shown - typed));
+        const std::int64_t shown = run->wait_output(height_text(*z), output_from, line_timeout_us);
+        if (shown > 0)
+            to_screen.push_back(static_cast<double>(shown - typed));
         previous_arrival = line.at_us;
     }
     const double p99 = percentile(to_wire, 0.99);
@@ -197,26 +230,26 @@ void bench_latency(live_run* run, const settings& s, int* z) {
 // A key held down: the terminal repeats it at a steady rate. Every repeat
 // must become one move, and the moves must keep pace: a loop slower than the
 // repeat would fall further behind with every key.
-void bench_held_key(live_run* run, const settings& s, int* z) {
+void bench_held_key(pty_session* run, const settings& s, int* z) {
     const int keys = static_cast<int>(s.repeat_rate * s.repeat_seconds);
-    const std::string name = format("held key, %.0f repeats/s", s.repeat_rate) +
-                             format(" for %.0f s", s.repeat_seconds);
+    const std::string name =
+        format("held key, %.0f repeats/s", s.repeat_rate) + format(" for %.0f s", s.repeat_seconds);
     const std::int64_t period_us = static_cast<std::int64_t>(1e6 / s.repeat_rate);
-    const std::size_t lines_before = run->lines.size();
+    const std::size_t lines_before = run->received_lines().size();
     std::vector<std::int64_t> typed;
-    bench::live_read_log(run);
     const std::int64_t start = now_us() + 50000;
     for (int i = 0; i < keys; ++i) {
-        bench::sleep_until_us(start + i * period_us);
-        typed.push_back(bench::live_type(run, "a"));
+        run->settle_until_us(start + i * period_us);
+        typed.push_back(run->type("a"));
     }
     const std::int64_t last_key = typed.back();
-    bench::live_wait_lines(run, lines_before + static_cast<std::size_t>(keys), line_timeout_us);
-    const std::size_t moves = run->lines.size() - lines_before;
+    run->wait_for_lines(lines_before + static_cast<std::size_t>(keys), line_timeout_s, log_poll_us);
+    const std::vector<harness::received_line> lines = run->received_lines();
+    const std::size_t moves = lines.size() - lines_before;
     std::int64_t worst = 0;
     for (std::size_t i = 0; i < moves && i < typed.size(); ++i) {
         *z += 1;
-        const bench::received_line& line = run->lines[lines_before + i];
+        const harness::received_line& line = lines[lines_before + i];
         if (line.text != "G1 F600 Z" + height_text(*z)) {
             missing(name, "no backlog", "move " + std::to_string(i + 1) + " was '" + line.text + "'");
             return;
@@ -227,9 +260,10 @@ void bench_held_key(live_run* run, const settings& s, int* z) {
         missing(name, "no backlog", "no move arrived");
         return;
     }
-    const std::int64_t first_move = run->lines[lines_before].at_us;
-    const std::int64_t last_move = run->lines.back().at_us;
-    const double rate = moves > 1 ? static_cast<double>(moves - 1) * 1e6 / static_cast<double>(last_move - first_move) : 0;
+    const std::int64_t first_move = lines[lines_before].at_us;
+    const std::int64_t last_move = lines.back().at_us;
+    const double rate =
+        moves > 1 ? static_cast<double>(moves - 1) * 1e6 / static_cast<double>(last_move - first_move) : 0;
     const std::int64_t trail = last_move - last_key;
     // Keeping up: every key moved, and the last move no further behind its
     // key than two repeat periods (a backlog grows by one step's shortfall
@@ -242,60 +276,76 @@ void bench_held_key(live_run* run, const settings& s, int* z) {
         "no backlog", kept_up);
 }
 
-void bench_long_run(const bench::paths& where, const settings& s) {
-    live_run run;
-    if (!bench::live_start(&run, where, {})) {
-        missing("calibration run", "", "zcal did not start");
-        return;
-    }
-    if (bench::live_wait_output(&run, "(sigma bed)", 0, start_timeout_us) < 0) {
+void bench_long_run(const settings& s) {
+    const std::string stamp = stamp_path();
+    pty_session run(zcal_launch(stamp));
+    if (run.wait_output("(sigma bed)", 0, start_timeout_us) < 0) {
         missing("calibration run", "", "the bed line never appeared");
-        bench::live_finish(&run);
+        unlink(stamp.c_str());
         return;
     }
-    const pid_t zcal = bench::live_zcal_pid(&run);
-    bench::sleep_until_us(now_us() + 200000);
+    const pid_t zcal = run.program_pid();
+    run.settle_until_us(now_us() + 200000);
 
     int z = 200;
-    bench_idle_cpu(zcal, s);
+    bench_idle_cpu(&run, zcal, s);
     bench_latency(&run, s, &z);
     bench_held_key(&run, s, &z);
 
-    const long peak = bench::peak_rss_kib(zcal);
+    const long peak = harness::peak_rss_kib(zcal);
     if (peak > 0) {
-        add("peak resident memory (VmHWM) at the end of the run", format("%.0f KiB", static_cast<double>(peak)) +
+        add("peak resident memory (VmHWM) at the end of the run",
+            format("%.0f KiB", static_cast<double>(peak)) +
                 format(" (%.2f MiB)", static_cast<double>(peak) / 1024.0),
             "<= 2 MiB", peak <= 2048);
     } else {
         missing("peak resident memory", "<= 2 MiB", "no VmHWM for zcal");
     }
 
-    bench::live_type(&run, " ");
-    if (!bench::live_wait_exit(&run, 5000000) || run.exit_status != 0) {
+    run.type(" ");
+    int status = -1;
+    if (!run.wait_exit(5.0, &status) || status != 0) {
         missing("Space ends the run with status 0", "", "it did not");
     }
-    bench::live_finish(&run);
+    unlink(stamp.c_str());
+}
+
+// The --exec-stamp mode: notes the time in a file, then becomes zcal. Does
+// not return unless the exec failed.
+int exec_with_stamp(const char* stamp_path, char** command) {
+    const std::string stamp = std::to_string(now_us()) + "\n";
+    const int fd = open(stamp_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        const ssize_t ignored = write(fd, stamp.data(), stamp.size());
+        (void)ignored;
+        close(fd);
+    }
+    execv(command[0], command);
+    std::perror("zcal_bench: exec");
+    return 127;
 }
 
 // ---- The binary -------------------------------------------------------------
 
-void bench_binary_size(const bench::paths& where) {
+void bench_binary_size(const std::string& zcal) {
     struct stat built {};
-    if (stat(where.zcal.c_str(), &built) != 0) {
-        missing("binary size", "", "no " + where.zcal);
+    if (stat(zcal.c_str(), &built) != 0) {
+        missing("binary size", "", "no " + zcal);
         return;
     }
     const std::string copy = "/tmp/zcal-bench-stripped." + std::to_string(getpid());
-    const std::string command = "cp '" + where.zcal + "' '" + copy + "' && strip '" + copy + "'";
+    const std::string command = "cp '" + zcal + "' '" + copy + "' && strip '" + copy + "'";
     struct stat stripped {};
     if (std::system(command.c_str()) != 0 || stat(copy.c_str(), &stripped) != 0) {
         missing("stripped binary size", "", "strip failed");
         return;
     }
     unlink(copy.c_str());
-    add("stripped binary size", format("%.0f bytes", static_cast<double>(stripped.st_size)) +
+    add("stripped binary size",
+        format("%.0f bytes", static_cast<double>(stripped.st_size)) +
             format(" (%.1f KiB", static_cast<double>(stripped.st_size) / 1024.0) +
-            format("; %.0f KiB as built, with debug information)", static_cast<double>(built.st_size) / 1024.0),
+            format("; %.0f KiB as built, with debug information)",
+                   static_cast<double>(built.st_size) / 1024.0),
         "", true);
 }
 
@@ -318,10 +368,14 @@ int print_table() {
     std::printf("| figure | measured | target | met |\n|---|---|---|---|\n");
     int unmeasured = 0;
     for (const figure& f : figures) {
-        const char* mark = f.value.empty() ? "not measured" : f.target.empty() ? "" : f.met ? "yes" : "**no**";
+        const char* mark = f.value.empty()    ? "not measured"
+                           : f.target.empty() ? ""
+                           : f.met            ? "yes"
+                                              : "**no**";
         std::printf("| %s | %s | %s | %s |\n", f.name.c_str(), f.value.empty() ? "-" : f.value.c_str(),
                     f.target.empty() ? "-" : f.target.c_str(), mark);
-        if (f.value.empty()) ++unmeasured;
+        if (f.value.empty())
+            ++unmeasured;
     }
     return unmeasured == 0 ? 0 : 1;
 }
@@ -330,28 +384,31 @@ int print_table() {
 
 int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "--exec-stamp") == 0) {
-        return bench::exec_with_stamp(argv[2], argv + 3);
+        return exec_with_stamp(argv[2], argv + 3);
     }
     settings s;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         const int value = std::atoi(argv[i + 1]);
-        if (option == "--startup-runs") s.startup_runs = value;
-        else if (option == "--presses") s.presses = value;
-        else if (option == "--idle-seconds") s.idle_seconds = value;
-        else if (option == "--seed") s.seed = static_cast<unsigned>(value);
+        if (option == "--startup-runs")
+            s.startup_runs = value;
+        else if (option == "--presses")
+            s.presses = value;
+        else if (option == "--idle-seconds")
+            s.idle_seconds = value;
+        else if (option == "--seed")
+            s.seed = static_cast<unsigned>(value);
         else {
-            std::fprintf(stderr, "usage: zcal_bench [--startup-runs N] [--presses N] [--idle-seconds S] [--seed N]\n");
+            std::fprintf(
+                stderr, "usage: zcal_bench [--startup-runs N] [--presses N] [--idle-seconds S] [--seed N]\n");
             return 2;
         }
     }
-    const bench::paths where{ZCAL_PATH, EMULATOR_PATH, WITH_PRINTER_PATH, self_path()};
-
     std::printf("zcal benchmarks on %s; build/zcal from the default preset (RelWithDebInfo)\n\n",
                 machine().c_str());
     std::fflush(stdout);
-    bench_binary_size(where);
-    bench_startup(where, s);
-    bench_long_run(where, s);
+    bench_binary_size(ZCAL_PATH);
+    bench_startup(s);
+    bench_long_run(s);
     return print_table();
 }

@@ -67,7 +67,7 @@ const char* const usage_text =
     "                         for MS ms\n"
     "Ends on SIGTERM, SIGINT or SIGHUP, and when its parent process ends.\n";
 
-struct Options {
+struct emulator_options {
     const char* link_path = nullptr;
     const char* log_path = nullptr;
     long boot_delay_ms = 0;
@@ -76,23 +76,23 @@ struct Options {
     bool crlf = false;
     bool hold = false;
     long flood_bytes = 0;
-    long hangup_after = 0;       // 0: never
-    long exit_after_idle_ms = 0; // 0: never
+    long hangup_after = 0;        // 0: never
+    long exit_after_idle_ms = 0;  // 0: never
 };
 
-struct Emulator {
-    Options options;
+struct emulator_state {
+    emulator_options options;
     int master = -1;
     int log_fd = -1;
     bool slave_open = false;
-    std::int64_t idle_since_us = 0; // when the slave was last seen closed
-    std::int64_t boot_due_us = -1;  // -1: no boot pending
-    std::string line;               // bytes of the line being received
-    std::string output;             // bytes not yet taken by the master
-    std::deque<std::int64_t> answers; // when each owed answer is due
+    std::int64_t idle_since_us = 0;    // when the slave was last seen closed
+    std::int64_t boot_due_us = -1;     // -1: no boot pending
+    std::string line;                  // bytes of the line being received
+    std::string output;                // bytes not yet taken by the master
+    std::deque<std::int64_t> answers;  // when each owed answer is due
     long lines_received = 0;
     double z = 0.0;
-    std::string control_logged;       // the last #control event logged
+    std::string control_logged;  // the last #control event logged
 };
 
 volatile sig_atomic_t stop_requested = 0;
@@ -106,17 +106,19 @@ std::int64_t now_us() {
 }
 
 bool parse_count(const char* text, long* value) {
-    if (text == nullptr || *text == '\0') return false;
+    if (text == nullptr || *text == '\0')
+        return false;
     char* end = nullptr;
     errno = 0;
     long parsed = std::strtol(text, &end, 10);
-    if (errno != 0 || *end != '\0' || parsed < 0) return false;
+    if (errno != 0 || *end != '\0' || parsed < 0)
+        return false;
     *value = parsed;
     return true;
 }
 
 // Returns false (after saying why) when the command line is not usable.
-bool parse_options(int argc, char** argv, Options* options) {
+bool parse_options(int argc, char** argv, emulator_options* options) {
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -182,8 +184,9 @@ std::string escaped(const std::string& text) {
     return out;
 }
 
-void log_record(const Emulator& emulator, const std::string& text) {
-    if (emulator.log_fd < 0) return;
+void log_record(const emulator_state& emulator, const std::string& text) {
+    if (emulator.log_fd < 0)
+        return;
     std::string record = std::to_string(now_us()) + " " + text + "\n";
     // A regular file takes the whole record in one write.
     if (write(emulator.log_fd, record.data(), record.size()) < 0) {
@@ -191,7 +194,7 @@ void log_record(const Emulator& emulator, const std::string& text) {
     }
 }
 
-void log_event(const Emulator& emulator, const std::string& event) {
+void log_event(const emulator_state& emulator, const std::string& event) {
     log_record(emulator, "#" + event);
     std::fprintf(stderr, "printer_emulator: %s\n", event.c_str());
 }
@@ -204,38 +207,42 @@ std::string z_text(double z) {
 
 // G0/G1 lines move; their Z word sets the position (absolute coordinates,
 // as the firmware starts). Other lines leave it alone.
-void track_z(Emulator* emulator, const std::string& received) {
+void track_z(emulator_state* emulator, const std::string& received) {
     bool is_move = received.rfind("G1", 0) == 0 || received.rfind("G0", 0) == 0;
-    if (!is_move || (received.size() > 2 && received[2] != ' ')) return;
+    if (!is_move || (received.size() > 2 && received[2] != ' '))
+        return;
     std::size_t at = 0;
     while ((at = received.find(" Z", at)) != std::string::npos) {
         const char* start = received.c_str() + at + 2;
         char* end = nullptr;
         double value = std::strtod(start, &end);
-        if (end != start) emulator->z = value;
+        if (end != start)
+            emulator->z = value;
         at += 2;
     }
 }
 
-std::string answer_text(const Options& options) {
+std::string answer_text(const emulator_options& options) {
     if (options.flood_bytes > 0) {
         // A chatty board that never ends its line: nothing here is \r or \n.
         const std::string pattern = "echo:busy processing ";
         std::string flood;
-        while (static_cast<long>(flood.size()) < options.flood_bytes) flood += pattern;
+        while (static_cast<long>(flood.size()) < options.flood_bytes)
+            flood += pattern;
         flood.resize(static_cast<std::size_t>(options.flood_bytes));
         return flood;
     }
     return options.crlf ? "ok\r\n" : "ok\n";
 }
 
-void close_master(Emulator* emulator) {
-    if (emulator->master >= 0) close(emulator->master);
+void close_master(emulator_state* emulator) {
+    if (emulator->master >= 0)
+        close(emulator->master);
     emulator->master = -1;
 }
 
 // Returns false once the emulator should end (the master was hung up).
-bool take_line(Emulator* emulator, const std::string& received) {
+bool take_line(emulator_state* emulator, const std::string& received) {
     log_record(*emulator, escaped(received));
     ++emulator->lines_received;
     track_z(emulator, received);
@@ -251,15 +258,16 @@ bool take_line(Emulator* emulator, const std::string& received) {
     return true;
 }
 
-void log_partial_line(Emulator* emulator) {
-    if (emulator->line.empty()) return;
+void log_partial_line(emulator_state* emulator) {
+    if (emulator->line.empty())
+        return;
     log_event(*emulator, "partial " + escaped(emulator->line));
     emulator->line.clear();
 }
 
 // What the port's user sent goes nowhere once it has closed the port; what
 // was still to be sent to it is dropped like bytes sent to a closed port.
-void slave_closed(Emulator* emulator) {
+void slave_closed(emulator_state* emulator) {
     log_partial_line(emulator);
     emulator->slave_open = false;
     emulator->idle_since_us = now_us();
@@ -269,7 +277,7 @@ void slave_closed(Emulator* emulator) {
     log_event(*emulator, "close " + z_text(emulator->z));
 }
 
-void slave_opened(Emulator* emulator) {
+void slave_opened(emulator_state* emulator) {
     emulator->slave_open = true;
     emulator->boot_due_us = now_us() + emulator->options.boot_delay_ms * 1000;
     log_event(*emulator, "open");
@@ -279,20 +287,22 @@ void slave_opened(Emulator* emulator) {
 // them (termios calls on the master reach the slave's settings). A program
 // that configures a port through a serial driver shows here what the driver
 // was given.
-void log_control_characters(Emulator* emulator) {
+void log_control_characters(emulator_state* emulator) {
     termios mode{};
-    if (tcgetattr(emulator->master, &mode) != 0) return;
+    if (tcgetattr(emulator->master, &mode) != 0)
+        return;
     char text[48];
-    std::snprintf(text, sizeof text, "control vstart=%02x vstop=%02x", static_cast<unsigned>(mode.c_cc[VSTART]),
-                  static_cast<unsigned>(mode.c_cc[VSTOP]));
-    if (emulator->control_logged == text) return;
+    std::snprintf(text, sizeof text, "control vstart=%02x vstop=%02x",
+                  static_cast<unsigned>(mode.c_cc[VSTART]), static_cast<unsigned>(mode.c_cc[VSTOP]));
+    if (emulator->control_logged == text)
+        return;
     emulator->control_logged = text;
     log_event(*emulator, text);
 }
 
 // Reads whatever the slave side wrote. Returns false once the emulator
 // should end.
-bool read_master(Emulator* emulator) {
+bool read_master(emulator_state* emulator) {
     char buffer[4096];
     for (;;) {
         ssize_t count = read(emulator->master, buffer, sizeof buffer);
@@ -305,31 +315,35 @@ bool read_master(Emulator* emulator) {
                 log_control_characters(emulator);
                 std::string received;
                 received.swap(emulator->line);
-                if (!take_line(emulator, received)) return false;
+                if (!take_line(emulator, received))
+                    return false;
             }
             continue;
         }
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return true;
         // EIO (or end of file): the last program with the slave open closed it.
         slave_closed(emulator);
         return true;
     }
 }
 
-void write_master(Emulator* emulator) {
+void write_master(emulator_state* emulator) {
     while (!emulator->output.empty()) {
         ssize_t count = write(emulator->master, emulator->output.data(), emulator->output.size());
         if (count > 0) {
             emulator->output.erase(0, static_cast<std::size_t>(count));
             continue;
         }
-        if (count < 0 && errno == EINTR) continue;
-        return; // full (EAGAIN) or closed; POLLOUT or POLLHUP tells us which
+        if (count < 0 && errno == EINTR)
+            continue;
+        return;  // full (EAGAIN) or closed; POLLOUT or POLLHUP tells us which
     }
 }
 
-void send_due(Emulator* emulator, std::int64_t now) {
+void send_due(emulator_state* emulator, std::int64_t now) {
     if (emulator->boot_due_us >= 0 && now >= emulator->boot_due_us) {
         emulator->output +=
             "start\n"
@@ -346,23 +360,27 @@ void send_due(Emulator* emulator, std::int64_t now) {
 }
 
 // Milliseconds until the next thing the emulator has to do on its own, or -1.
-int next_timeout_ms(const Emulator& emulator, std::int64_t now) {
+int next_timeout_ms(const emulator_state& emulator, std::int64_t now) {
     std::int64_t due = -1;
     auto consider = [&due](std::int64_t at) {
-        if (at >= 0 && (due < 0 || at < due)) due = at;
+        if (at >= 0 && (due < 0 || at < due))
+            due = at;
     };
     if (emulator.slave_open) {
         consider(emulator.boot_due_us);
-        if (!emulator.answers.empty()) consider(emulator.answers.front());
+        if (!emulator.answers.empty())
+            consider(emulator.answers.front());
     } else {
         consider(now + 10 * 1000);
         if (emulator.options.exit_after_idle_ms > 0) {
             consider(emulator.idle_since_us + emulator.options.exit_after_idle_ms * 1000);
         }
     }
-    if (due < 0) return -1;
+    if (due < 0)
+        return -1;
     std::int64_t wait_us = due - now;
-    if (wait_us <= 0) return 0;
+    if (wait_us <= 0)
+        return 0;
     return static_cast<int>((wait_us + 999) / 1000);
 }
 
@@ -370,13 +388,15 @@ int next_timeout_ms(const Emulator& emulator, std::int64_t now) {
 // one that opened it, wrote and closed it again in between: its bytes wait.
 bool slave_was_opened(int master) {
     pollfd check{master, POLLIN, 0};
-    if (poll(&check, 1, 0) != 1) return true;
+    if (poll(&check, 1, 0) != 1)
+        return true;
     return (check.revents & POLLHUP) == 0 || (check.revents & POLLIN) != 0;
 }
 
 bool set_raw(int fd) {
     termios mode{};
-    if (tcgetattr(fd, &mode) != 0) return false;
+    if (tcgetattr(fd, &mode) != 0)
+        return false;
     cfmakeraw(&mode);
     return tcsetattr(fd, TCSANOW, &mode) == 0;
 }
@@ -384,7 +404,7 @@ bool set_raw(int fd) {
 // Opens the master and puts both sides in raw mode. The slave is opened only
 // to set its mode, which stays with the pair after it is closed again: a
 // program opening it later then never echoes the boot lines back at us.
-bool open_pair(Emulator* emulator, std::string* slave_path) {
+bool open_pair(emulator_state* emulator, std::string* slave_path) {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
         std::perror("printer_emulator: pseudo-terminal");
@@ -432,7 +452,7 @@ bool make_link(const char* link_path, const std::string& slave_path) {
 }
 
 void install_stop_handlers(sigset_t* wait_mask) {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = request_stop;
     sigemptyset(&action.sa_mask);
     sigset_t blocked;
@@ -449,7 +469,7 @@ void install_stop_handlers(sigset_t* wait_mask) {
     sigdelset(wait_mask, SIGHUP);
 }
 
-void run(Emulator* emulator, const sigset_t& wait_mask) {
+void run(emulator_state* emulator, const sigset_t& wait_mask) {
     while (!stop_requested) {
         std::int64_t now = now_us();
         if (!emulator->slave_open) {
@@ -468,7 +488,8 @@ void run(Emulator* emulator, const sigset_t& wait_mask) {
         }
 
         pollfd watched{emulator->master, POLLIN, 0};
-        if (!emulator->output.empty()) watched.events |= POLLOUT;
+        if (!emulator->output.empty())
+            watched.events |= POLLOUT;
         int timeout_ms = next_timeout_ms(*emulator, now_us());
         timespec timeout{timeout_ms / 1000, (timeout_ms % 1000) * 1000000L};
         // While the slave is closed the master reports POLLHUP at once, so it
@@ -480,39 +501,47 @@ void run(Emulator* emulator, const sigset_t& wait_mask) {
             return;
         }
         if (ready > 0 && (watched.revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-            if (!read_master(emulator)) return;
+            if (!read_master(emulator))
+                return;
             // A hang-up that read() did not report must still end the open
             // state, or the next ppoll() would return at once, forever.
-            if (emulator->slave_open && (watched.revents & (POLLHUP | POLLERR)) != 0) slave_closed(emulator);
+            if (emulator->slave_open && (watched.revents & (POLLHUP | POLLERR)) != 0)
+                slave_closed(emulator);
         }
     }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
-    Emulator emulator;
-    if (!parse_options(argc, argv, &emulator.options)) return 2;
+    emulator_state emulator;
+    if (!parse_options(argc, argv, &emulator.options))
+        return 2;
 
     // Whoever started us (a script, a test) may end without stopping us.
     pid_t parent = getppid();
     prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) return 0;
+    if (getppid() != parent)
+        return 0;
 
     sigset_t wait_mask;
     install_stop_handlers(&wait_mask);
 
     if (emulator.options.log_path != nullptr) {
-        emulator.log_fd = open(emulator.options.log_path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+        emulator.log_fd =
+            open(emulator.options.log_path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
         if (emulator.log_fd < 0) {
-            std::fprintf(stderr, "printer_emulator: log %s: %s\n", emulator.options.log_path, std::strerror(errno));
+            std::fprintf(stderr, "printer_emulator: log %s: %s\n", emulator.options.log_path,
+                         std::strerror(errno));
             return 1;
         }
     }
 
     std::string slave_path;
-    if (!open_pair(&emulator, &slave_path)) return 1;
-    if (emulator.options.link_path != nullptr && !make_link(emulator.options.link_path, slave_path)) return 1;
+    if (!open_pair(&emulator, &slave_path))
+        return 1;
+    if (emulator.options.link_path != nullptr && !make_link(emulator.options.link_path, slave_path))
+        return 1;
     std::printf("%s\n", slave_path.c_str());
     std::fflush(stdout);
 
@@ -521,11 +550,14 @@ int main(int argc, char** argv) {
 
     // Bytes that arrived just before the stop were received all the same.
     if (emulator.master >= 0) {
-        if (!emulator.slave_open && slave_was_opened(emulator.master)) slave_opened(&emulator);
-        if (emulator.slave_open && read_master(&emulator)) log_partial_line(&emulator);
+        if (!emulator.slave_open && slave_was_opened(emulator.master))
+            slave_opened(&emulator);
+        if (emulator.slave_open && read_master(&emulator))
+            log_partial_line(&emulator);
     }
     log_event(emulator, "exit " + z_text(emulator.z) + " lines=" + std::to_string(emulator.lines_received));
     close_master(&emulator);
-    if (emulator.options.link_path != nullptr) unlink(emulator.options.link_path);
+    if (emulator.options.link_path != nullptr)
+        unlink(emulator.options.link_path);
     return 0;
 }

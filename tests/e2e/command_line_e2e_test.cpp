@@ -7,32 +7,34 @@
 #include <vector>
 
 #include "session_steps.h"
-#include "zcal_session.h"
+#include "zcal_under_test.h"
 
 namespace e2e {
 namespace {
 
-struct Printing_case {
+using namespace harness;
+
+struct printing_case {
     const char* name;
     std::vector<std::string> zcal_arguments;
     int status;
     std::vector<std::string> first_rows;  // the screen's top rows, trailing blanks dropped
 };
 
-void PrintTo(const Printing_case& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const printing_case& c, std::ostream* out) { *out << c.name; }
 
 std::string trimmed(std::string text) {
     text.erase(text.find_last_not_of(' ') + 1);
     return text;
 }
 
-class ZcalPrintsAndEnds : public ::testing::TestWithParam<Printing_case> {};
+class zcal_prints_and_ends : public ::testing::TestWithParam<printing_case> {};
 
-TEST_P(ZcalPrintsAndEnds, WithItsStatusAndTheTerminalAndPortUntouched) {
-    Launch launch;
-    launch.zcal_arguments = GetParam().zcal_arguments;
-    launch.rows = 50;  // the whole help, unscrolled
-    Zcal_session session(launch);
+TEST_P(zcal_prints_and_ends, with_its_status_and_the_terminal_and_port_untouched) {
+    launch how = zcal_launch();
+    how.arguments = GetParam().zcal_arguments;
+    how.rows = 50;  // the whole help, unscrolled
+    pty_session session(how);
     int status = -1;
     ASSERT_TRUE(session.wait_exit(deadline_seconds, &status)) << session.dump();
     EXPECT_EQ(status, GetParam().status);
@@ -50,18 +52,25 @@ TEST_P(ZcalPrintsAndEnds, WithItsStatusAndTheTerminalAndPortUntouched) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    CommandLine, ZcalPrintsAndEnds,
+    command_line, zcal_prints_and_ends,
     ::testing::Values(
-        Printing_case{"help", {"--help"}, 0,
+        printing_case{"help",
+                      {"--help"},
+                      0,
                       {"zcal " ZCAL_PROJECT_VERSION ": calibrate a 3D printer's Z height by hand.", "",
                        "usage: zcal [PORT] | zcal --help | zcal --version"}},
-        Printing_case{"version", {"--version"}, 0, {"zcal " ZCAL_PROJECT_VERSION, ""}},
-        Printing_case{"unknown_option", {"--port", "/dev/ttyACM0"}, 2,
-                      {"zcal: unknown option: '--port'; usage: zcal [PORT] | zcal --help | zcal --version", ""}},
-        Printing_case{"two_ports", {"/dev/ttyACM0", "/dev/ttyUSB0"}, 2,
-                      {"zcal: a second port: '/dev/ttyUSB0'; usage: zcal [PORT] | zcal --help | zcal --version",
-                       ""}}),
-    [](const ::testing::TestParamInfo<Printing_case>& instance) { return std::string(instance.param.name); });
+        printing_case{"version", {"--version"}, 0, {"zcal " ZCAL_PROJECT_VERSION, ""}},
+        printing_case{
+            "unknown_option",
+            {"--port", "/dev/ttyACM0"},
+            2,
+            {"zcal: unknown option: '--port'; usage: zcal [PORT] | zcal --help | zcal --version", ""}},
+        printing_case{
+            "two_ports",
+            {"/dev/ttyACM0", "/dev/ttyUSB0"},
+            2,
+            {"zcal: a second port: '/dev/ttyUSB0'; usage: zcal [PORT] | zcal --help | zcal --version", ""}}),
+    [](const ::testing::TestParamInfo<printing_case>& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace e2e

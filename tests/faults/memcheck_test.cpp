@@ -9,43 +9,59 @@
 #include <sstream>
 #include <string>
 
-#include "fault_steps.h"
+#include "fault_launch.h"
+#include "session_steps.h"
 
 namespace faults {
 namespace {
 
-using e2e::Zcal_session;
+using namespace harness;
 
-TEST(Memcheck, WholeRunWithStepsIsClean) {
-    if (access("/usr/bin/valgrind", X_OK) != 0) GTEST_SKIP() << "valgrind is not installed";
-    const std::string report = "/tmp/zcal-memcheck." + std::to_string(getpid()) + ".log";
+// valgrind's report, removed when the test ends, however it ends.
+struct report_file {
+    const std::string path = "/tmp/zcal-memcheck." + std::to_string(getpid()) + ".log";
+    ~report_file() { unlink(path.c_str()); }
+    std::string text() const {
+        std::ifstream in(path);
+        std::stringstream content;
+        content << in.rdbuf();
+        return content.str();
+    }
+};
+
+TEST(memcheck, whole_run_with_steps_is_clean) {
+    if (access("/usr/bin/valgrind", X_OK) != 0)
+        GTEST_SKIP() << "valgrind is not installed";
+    const report_file report;
     int status = -1;
     {
-        Launch_with launch("", "/usr/bin/valgrind --quiet --error-exitcode=1 --leak-check=full "
-                               "--errors-for-leak-kinds=definite,possible --track-origins=yes --log-file=" +
-                                   report);
-        Zcal_session session({{}, "C.UTF-8"});
+        fault_setup under_valgrind;
+        under_valgrind.prefix =
+            "/usr/bin/valgrind --quiet --error-exitcode=1 --leak-check=full "
+            "--errors-for-leak-kinds=definite,possible --track-origins=yes --log-file=" +
+            report.path;
+        pty_session session(fault_launch({}, under_valgrind));
         // Under valgrind everything is many times slower.
-        ASSERT_GE(session.wait_until([&] { return e2e::bed_line_shown(session); }, 60.0), 0) << session.dump();
+        ASSERT_GE(session.wait_until([&] { return bed_line_shown(session); }, 60.0), 0) << session.dump();
         char tool[256] = {};
-        const std::string exe = "/proc/" + std::to_string(session.zcal_pid()) + "/exe";
+        const std::string exe = "/proc/" + std::to_string(session.program_pid()) + "/exe";
         ASSERT_GT(readlink(exe.c_str(), tool, sizeof tool - 1), 0);
         ASSERT_NE(std::string(tool).find("memcheck"), std::string::npos) << "not under valgrind: " << tool;
         session.type("a");
-        ASSERT_GE(session.wait_until([&] { return session.text_at(30, 6, 10) == e2e::field_showing("201.000"); }, 30.0), 0)
+        ASSERT_GE(
+            session.wait_until([&] { return session.text_at(30, 6, 10) == field_showing("201.000"); }, 30.0),
+            0)
             << session.dump();
         session.type("ry");
-        ASSERT_GE(session.wait_until([&] { return session.text_at(30, 6, 10) == e2e::field_showing("200.890"); }, 30.0), 0)
+        ASSERT_GE(
+            session.wait_until([&] { return session.text_at(30, 6, 10) == field_showing("200.890"); }, 30.0),
+            0)
             << session.dump();
         session.type(" ");
         ASSERT_TRUE(session.wait_exit(60.0, &status)) << "Space did not end zcal under valgrind";
-        e2e::expect_terminal_restored(session);
+        expect_terminal_restored(session);
     }
-    std::ifstream in(report);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(status, 0) << "valgrind found errors:\n" << text.str();
-    unlink(report.c_str());
+    EXPECT_EQ(status, 0) << "valgrind found errors:\n" << report.text();
 }
 
 }  // namespace

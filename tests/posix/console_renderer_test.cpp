@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "terminal_screen.h"
+#include "vterm_screen.h"
 
 namespace {
 
 using namespace zcal_posix;
-using zcal_test::terminal_screen;
+using harness::vterm_screen;
 
 void collect(void* context, const char* bytes, std::size_t length) {
     static_cast<std::string*>(context)->append(bytes, length);
@@ -134,7 +134,7 @@ TEST(renderer, the_program_frame_shows_as_one_closed_rectangle) {
     rendered r;
     renderer_clear(r.screen.get());
     draw_program_frame(r, 5);
-    terminal_screen screen(130, 30);
+    vterm_screen screen(130, 30);
     screen.feed(r.take());
 
     EXPECT_EQ(screen.at(1, 5), "\u250C");
@@ -157,19 +157,19 @@ TEST(renderer, the_program_frame_shows_as_one_closed_rectangle) {
             ASSERT_EQ(screen.at(column, row), " ") << column << "," << row;
         }
     }
-    EXPECT_EQ(screen.row_text(4), std::string(130, ' '));
-    EXPECT_EQ(screen.row_text(25), std::string(130, ' '));
+    EXPECT_EQ(screen.row(4), std::string(130, ' '));
+    EXPECT_EQ(screen.row(25), std::string(130, ' '));
 }
 
 TEST(renderer, without_utf8_the_frame_is_drawn_in_ascii) {
     rendered r(false);
     renderer_clear(r.screen.get());
     draw_program_frame(r, 5);
-    terminal_screen screen(130, 30);
+    vterm_screen screen(130, 30);
     screen.feed(r.take());
-    EXPECT_EQ(screen.row_text(5).substr(1, 118), "+" + std::string(116, '-') + "+");
-    EXPECT_EQ(screen.row_text(12).substr(1, 118), "|" + std::string(116, ' ') + "|");
-    EXPECT_EQ(screen.row_text(24).substr(1, 118), "+" + std::string(116, '-') + "+");
+    EXPECT_EQ(screen.row(5).substr(1, 118), "+" + std::string(116, '-') + "+");
+    EXPECT_EQ(screen.row(12).substr(1, 118), "|" + std::string(116, ' ') + "|");
+    EXPECT_EQ(screen.row(24).substr(1, 118), "+" + std::string(116, '-') + "+");
 }
 
 TEST(renderer, text_lands_where_the_cursor_was_put_in_its_colours) {
@@ -179,12 +179,14 @@ TEST(renderer, text_lands_where_the_cursor_was_put_in_its_colours) {
     r.at(37, 3, "Tandrovelmaris");
     r.attribute(0x0F);
     r.at(30, 6, "201.000");
-    terminal_screen screen(130, 30);
+    vterm_screen screen(130, 30);
     screen.feed(r.take());
-    EXPECT_EQ(screen.row_text(3).substr(37, 14), "Tandrovelmaris");
-    EXPECT_EQ(screen.style_at(37, 3), "0;33;49");
-    EXPECT_EQ(screen.row_text(6).substr(30, 7), "201.000");
-    EXPECT_EQ(screen.style_at(30, 6), "0;1;39;49");
+    EXPECT_EQ(screen.row(3).substr(37, 14), "Tandrovelmaris");
+    EXPECT_EQ(screen.look_at(37, 3).foreground, 3);  // dark yellow
+    EXPECT_FALSE(screen.look_at(37, 3).bold);
+    EXPECT_EQ(screen.row(6).substr(30, 7), "201.000");
+    EXPECT_EQ(screen.look_at(30, 6).foreground, -1);  // bright: bold in the terminal's own colour
+    EXPECT_TRUE(screen.look_at(30, 6).bold);
 }
 
 TEST(renderer, a_style_is_sent_only_when_it_changes) {
@@ -216,11 +218,11 @@ TEST(renderer, cells_outside_the_terminal_are_clipped_not_wrapped) {
     rendered r(true, 80, 24);
     r.at(78, 2, "abcd");
     r.at(5, 24, "x");
-    terminal_screen screen(80, 24);
+    vterm_screen screen(80, 24);
     screen.feed(r.take());
-    EXPECT_EQ(screen.row_text(2).substr(78, 2), "ab");
-    EXPECT_EQ(screen.row_text(3), std::string(80, ' '));
-    EXPECT_EQ(screen.row_text(23), std::string(80, ' '));
+    EXPECT_EQ(screen.row(2).substr(78, 2), "ab");
+    EXPECT_EQ(screen.row(3), std::string(80, ' '));
+    EXPECT_EQ(screen.row(23), std::string(80, ' '));
 }
 
 TEST(renderer, finish_resets_the_style_and_leaves_the_cursor_below_what_was_drawn) {
@@ -243,7 +245,7 @@ TEST(renderer, clear_blanks_the_terminal_and_sends_the_cursor_home) {
     r.at(5, 5, "x");
     renderer_clear(r.screen.get());
     r.write("y");
-    terminal_screen screen(130, 30);
+    vterm_screen screen(130, 30);
     screen.feed(r.take());
     EXPECT_EQ(screen.at(5, 5), " ");
     EXPECT_EQ(screen.at(0, 0), "y");
@@ -255,15 +257,15 @@ TEST(renderer, repaint_draws_the_remembered_screen_again) {
     draw_program_frame(r, 5);
     r.attribute(0x07);
     r.at(3, 10, "Error: unable to find serial comm");
-    terminal_screen first(130, 30);
+    vterm_screen first(130, 30);
     first.feed(r.take());
 
     renderer_repaint(r.screen.get());
-    terminal_screen again(130, 30);
+    vterm_screen again(130, 30);
     again.feed("garbage left by a shell\r\n");
     again.feed(r.take());
     for (int row = 0; row < 30; ++row) {
-        EXPECT_EQ(again.row_text(row), first.row_text(row)) << row;
+        EXPECT_EQ(again.row(row), first.row(row)) << row;
     }
 }
 

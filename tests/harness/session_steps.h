@@ -1,5 +1,6 @@
-// Steps the end-to-end tests share: wait for a screen, step the height,
-// end the run and check the terminal was given back as it was.
+// Steps the end-to-end and fault tests share on a session running zcal:
+// wait for a screen, step the height, end the run and check the terminal
+// was given back as it was.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,9 +8,9 @@
 #include <string>
 
 #include "expected_screen.h"
-#include "zcal_session.h"
+#include "pty_session.h"
 
-namespace e2e {
+namespace harness {
 
 // Generous: a loaded machine may be slow, and waiting costs nothing when
 // things go right.
@@ -27,46 +28,51 @@ inline std::string field_showing(const std::string& height) {
     return field;
 }
 
-inline std::int64_t wait_for_screen(Zcal_session& session, const Expected_screen& expected) {
+inline std::int64_t wait_for_screen(pty_session& session, const expected_screen& expected) {
     return session.wait_until([&] { return differences(expected, session).empty(); }, deadline_seconds);
 }
 
-inline bool bed_line_shown(const Zcal_session& session) { return session.text_at(63, 20, 16) == bed_text; }
+inline bool bed_line_shown(const pty_session& session) { return session.text_at(63, 20, 16) == bed_text; }
 
-inline std::int64_t wait_for_bed_line(Zcal_session& session) {
+inline std::int64_t wait_for_bed_line(pty_session& session) {
     return session.wait_until([&] { return bed_line_shown(session); }, deadline_seconds);
 }
 
-inline bool wait_for_height(Zcal_session& session, const std::string& height) {
+inline bool error_shown(const pty_session& session) { return session.text_at(3, 10, 33) == error_text; }
+
+inline std::int64_t wait_for_error(pty_session& session) {
+    return session.wait_until([&] { return error_shown(session); }, deadline_seconds);
+}
+
+inline bool wait_for_height(pty_session& session, const std::string& height) {
     return session.wait_until([&] { return session.text_at(30, 6, 10) == field_showing(height); },
                               deadline_seconds) >= 0;
 }
 
-inline bool wait_for_lines(Zcal_session& session, std::size_t count) {
-    return session.wait_until([&] { return session.received_lines().size() >= count; }, deadline_seconds) >= 0;
+inline bool wait_for_lines(pty_session& session, std::size_t count) {
+    return session.wait_for_lines(count, deadline_seconds);
 }
 
 // Waits this long and checks zcal did not spin meanwhile: waiting for keys
 // or for the printer costs next to no processor time. Only an upper bound,
 // which a slow or loaded machine can only make easier to meet.
-inline void expect_idle_while_waiting(Zcal_session& session, double seconds) {
-    double before = session.zcal_cpu_seconds();
+inline void expect_idle_while_waiting(pty_session& session, double seconds) {
+    const double before = session.program_cpu_seconds();
     session.settle(seconds);
-    double used = session.zcal_cpu_seconds() - before;
+    const double used = session.program_cpu_seconds() - before;
+    EXPECT_GE(before, 0) << "zcal is gone";
     EXPECT_LT(used, seconds / 4) << "zcal used " << used << " s of processor time in " << seconds << " s";
 }
 
-inline bool raw_mode(const termios& mode) { return (mode.c_lflag & (ICANON | ECHO)) == 0; }
-
 // Checks, after the run ended, that the terminal is in the mode it had before.
-inline void expect_terminal_restored(const Zcal_session& session) {
-    termios after = session.terminal_mode();
+inline void expect_terminal_restored(const pty_session& session) {
+    const termios after = session.terminal_mode();
     EXPECT_TRUE(same_mode(session.mode_before(), after))
         << "before: " << describe_mode(session.mode_before()) << "\nafter:  " << describe_mode(after);
 }
 
 // The run ends with status 0 and gives the terminal back as it was.
-inline void expect_clean_exit(Zcal_session& session) {
+inline void expect_clean_exit(pty_session& session) {
     int status = -1;
     ASSERT_TRUE(session.wait_exit(deadline_seconds, &status)) << "zcal did not end\n" << session.dump();
     EXPECT_EQ(status, 0);
@@ -75,9 +81,9 @@ inline void expect_clean_exit(Zcal_session& session) {
     EXPECT_GT(session.cursor_row(), 24);
 }
 
-inline void end_with_space(Zcal_session& session) {
+inline void end_with_space(pty_session& session) {
     session.type(" ");
     expect_clean_exit(session);
 }
 
-} // namespace e2e
+}  // namespace harness

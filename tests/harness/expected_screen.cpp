@@ -1,22 +1,23 @@
 #include "expected_screen.h"
 
-namespace e2e {
+namespace harness {
 
 const char* const header_text = "Tandrovelmaris - Rudodidez Aduri Zudazo";
 const char* const error_text = "Error: unable to find serial comm";
 const char* const bed_text = "_    (sigma bed)";
 
-void put(Expected_screen* screen, int column, int row, const std::string& text) {
+void put(expected_screen* screen, int column, int row, const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
-        screen->cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(column) + i] = std::string(1, text[i]);
+        screen->cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(column) + i] =
+            std::string(1, text[i]);
     }
 }
 
-Expected_screen fixed_screen(Frame_glyphs glyphs) {
-    bool lines = glyphs == Frame_glyphs::line_drawing;
+expected_screen fixed_screen(frame_glyphs glyphs) {
+    bool lines = glyphs == frame_glyphs::line_drawing;
     const std::string horizontal = lines ? "\u2500" : "-";
     const std::string vertical = lines ? "\u2502" : "|";
-    Expected_screen screen;
+    expected_screen screen;
     auto& cells = screen.cells;
 
     // One closed rectangle over columns 1..118 and rows 5..24.
@@ -45,33 +46,36 @@ Expected_screen fixed_screen(Frame_glyphs glyphs) {
     return screen;
 }
 
-std::string expected_row(const Expected_screen& screen, int row) {
+std::string expected_row(const expected_screen& screen, int row) {
     std::string text;
-    for (const std::string& cell : screen.cells[static_cast<std::size_t>(row)]) text += cell;
+    for (const std::string& cell : screen.cells[static_cast<std::size_t>(row)])
+        text += cell;
     return text;
 }
 
-std::string differences(const Expected_screen& expected, const Zcal_session& session, int first_row,
+std::string differences(const expected_screen& expected, const pty_session& session, int first_row,
                         int last_row) {
     std::string out;
     for (int row = first_row; row <= last_row; ++row) {
         std::string want = expected_row(expected, row);
         std::string have = session.row(row);
-        if (want == have) continue;
+        if (want == have)
+            continue;
         out += "row " + std::to_string(row) + "\n  expected |" + want + "|\n  actual   |" + have + "|\n";
     }
     return out;
 }
 
-} // namespace e2e
+}  // namespace harness
 
-namespace e2e {
+namespace harness {
 
-::testing::AssertionResult screen_matches(const Expected_screen& expected, const Zcal_session& session,
+::testing::AssertionResult screen_matches(const expected_screen& expected, const pty_session& session,
                                           int first_row, int last_row) {
     std::string found = differences(expected, session, first_row, last_row);
-    if (found.empty()) return ::testing::AssertionSuccess();
+    if (found.empty())
+        return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "the screen differs:\n" << found;
 }
 
-} // namespace e2e
+}  // namespace harness

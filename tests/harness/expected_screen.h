@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "zcal_session.h"
+#include "pty_session.h"
 
-namespace e2e {
+namespace harness {
 
-enum class Frame_glyphs { line_drawing, ascii };
+enum class frame_glyphs { line_drawing, ascii };
 
-struct Expected_screen {
+struct expected_screen {
     // [row][column], each cell one character in UTF-8.
     std::vector<std::vector<std::string>> cells =
         std::vector<std::vector<std::string>>(screen_rows, std::vector<std::string>(screen_columns, " "));
@@ -24,20 +24,20 @@ extern const char* const error_text;
 extern const char* const bed_text;
 
 // Writes ASCII text from (column, row) on.
-void put(Expected_screen* screen, int column, int row, const std::string& text);
+void put(expected_screen* screen, int column, int row, const std::string& text);
 
 // The frame and the fixed texts, as the screen is before the printer answers.
-Expected_screen fixed_screen(Frame_glyphs glyphs);
+expected_screen fixed_screen(frame_glyphs glyphs);
 
-std::string expected_row(const Expected_screen& screen, int row);
+std::string expected_row(const expected_screen& screen, int row);
 
 // Rows first_row..last_row that differ, shown expected against actual; empty
 // when they all match.
-std::string differences(const Expected_screen& expected, const Zcal_session& session, int first_row = 0,
+std::string differences(const expected_screen& expected, const pty_session& session, int first_row = 0,
                         int last_row = screen_rows - 1);
 
 // For EXPECT_TRUE: fails with the differing rows.
-::testing::AssertionResult screen_matches(const Expected_screen& expected, const Zcal_session& session,
+::testing::AssertionResult screen_matches(const expected_screen& expected, const pty_session& session,
                                           int first_row = 0, int last_row = screen_rows - 1);
 
-} // namespace e2e
+}  // namespace harness

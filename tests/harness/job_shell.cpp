@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
 
     for (;;) {
         int event = 0;
-        if (sigwait(&events, &event) != 0) return 2;
+        if (sigwait(&events, &event) != 0)
+            return 2;
         if (event == SIGUSR1) {
             tcsetpgrp(STDIN_FILENO, job);
             kill(-job, SIGCONT);
@@ -60,7 +61,8 @@ int main(int argc, char** argv) {
         }
         int status = 0;
         const pid_t changed = waitpid(job, &status, WNOHANG | WUNTRACED);
-        if (changed <= 0) continue;
+        if (changed <= 0)
+            continue;
         if (WIFSTOPPED(status)) {
             tcsetpgrp(STDIN_FILENO, getpgrp());
             continue;

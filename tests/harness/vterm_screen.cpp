@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace e2e {
+namespace harness {
 
 namespace {
 
@@ -28,26 +28,39 @@ std::string utf8(std::uint32_t c) {
     return out;
 }
 
-} // namespace
+int palette_index(const VTermColor& colour, bool is_default) {
+    return !is_default && VTERM_COLOR_IS_INDEXED(&colour) ? colour.indexed.idx : -1;
+}
 
-Vterm_screen::Vterm_screen(int columns, int rows, Reply reply, void* context) : columns_(columns) {
+}  // namespace
+
+vterm_screen::vterm_screen(int columns, int rows, reply_function reply, void* context)
+    : columns_(columns), rows_(rows) {
     vterm_ = vterm_new(rows, columns);
     vterm_set_utf8(vterm_, 1);
-    if (reply != nullptr) vterm_output_set_callback(vterm_, reply, context);
+    if (reply != nullptr)
+        vterm_output_set_callback(vterm_, reply, context);
     screen_ = vterm_obtain_screen(vterm_);
     vterm_screen_reset(screen_, 1);
 }
 
-Vterm_screen::~Vterm_screen() { vterm_free(vterm_); }
+vterm_screen::~vterm_screen() { vterm_free(vterm_); }
 
-void Vterm_screen::feed(const char* bytes, std::size_t length) { vterm_input_write(vterm_, bytes, length); }
+void vterm_screen::feed(const char* bytes, std::size_t length) { vterm_input_write(vterm_, bytes, length); }
 
-void Vterm_screen::resize(int columns, int rows) {
+void vterm_screen::resize(int columns, int rows) {
     columns_ = columns;
+    rows_ = rows;
     vterm_set_size(vterm_, rows, columns);
 }
 
-std::string Vterm_screen::text_at(int column, int r, int length) const {
+void vterm_screen::clear() {
+    // Erase the whole display and keep every other state of the terminal.
+    static const char erase[] = "\x1b[2J";
+    feed(erase, sizeof erase - 1);
+}
+
+std::string vterm_screen::text_at(int column, int r, int length) const {
     std::string text;
     // A cell beyond the screen (after it shrank) reads as blank.
     for (int c = column; c < column + length; ++c) {
@@ -58,23 +71,28 @@ std::string Vterm_screen::text_at(int column, int r, int length) const {
     return text;
 }
 
-std::string Vterm_screen::row(int r) const { return text_at(0, r, columns_); }
+std::string vterm_screen::row(int r) const { return text_at(0, r, columns_); }
 
-Cell_look Vterm_screen::look_at(int column, int r) const {
+cell_look vterm_screen::look_at(int column, int r) const {
     VTermScreenCell cell{};
     vterm_screen_get_cell(screen_, VTermPos{r, column}, &cell);
-    Cell_look look;
+    cell_look look;
     look.bold = cell.attrs.bold != 0;
-    if (!VTERM_COLOR_IS_DEFAULT_FG(&cell.fg) && VTERM_COLOR_IS_INDEXED(&cell.fg)) {
-        look.foreground = cell.fg.indexed.idx;
-    }
+    look.foreground = palette_index(cell.fg, VTERM_COLOR_IS_DEFAULT_FG(&cell.fg));
+    look.background = palette_index(cell.bg, VTERM_COLOR_IS_DEFAULT_BG(&cell.bg));
     return look;
 }
 
-int Vterm_screen::cursor_row() const {
+int vterm_screen::cursor_row() const {
     VTermPos cursor{};
     vterm_state_get_cursorpos(vterm_obtain_state(vterm_), &cursor);
     return cursor.row;
 }
 
-} // namespace e2e
+int vterm_screen::cursor_column() const {
+    VTermPos cursor{};
+    vterm_state_get_cursorpos(vterm_obtain_state(vterm_), &cursor);
+    return cursor.col;
+}
+
+}  // namespace harness

@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     }
     const int columns = std::atoi(argv[1]);
     const int rows = std::atoi(argv[2]);
-    e2e::Vterm_screen screen(columns, rows);
+    harness::vterm_screen screen(columns, rows);
     char buffer[8192];
     for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;) {
         screen.feed(buffer, count);
