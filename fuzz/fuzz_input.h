@@ -84,13 +84,12 @@ inline std::string schedule_printer_output(fuzz_input* input, std::uint64_t from
 }
 
 // A broken invariant: say which, so the crash report explains itself.
-#define FUZZ_CHECK(condition)                                                          \
-    do {                                                                               \
-        if (!(condition)) {                                                            \
-            std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, \
-                         #condition);                                                  \
-            std::abort();                                                              \
-        }                                                                              \
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                          \
+        }                                                                                          \
     } while (0)
 
 // A fresh fake platform with port 0 open, as the link leaves it, and the

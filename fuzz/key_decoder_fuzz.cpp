@@ -78,8 +78,7 @@ struct decoder_run {
     void feed(const unsigned char* bytes, std::size_t length, std::uint64_t now_ms) {
         // More room than promised, so an overrun would show.
         std::vector<INPUT_RECORD> out(key_decoder_max_records(length) + 8);
-        const std::size_t count =
-            key_decoder_feed(&decoder, bytes, length, now_ms, out.data(), out.size());
+        const std::size_t count = key_decoder_feed(&decoder, bytes, length, now_ms, out.data(), out.size());
         take(out.data(), count, key_decoder_max_records(length));
     }
 
@@ -130,17 +129,21 @@ key_list whole_keys(fuzz_input* input, bool utf8) {
         switch (kind % 6) {
             case 0:  // a byte that is a key by itself
             case 1:  // Alt and that byte
-                if (byte == 0x1B || (utf8 && utf8_lead(byte))) byte = '.';
-                if (kind % 6 == 1 && (byte == '[' || byte == 'O')) byte = '.';
+                if (byte == 0x1B || (utf8 && utf8_lead(byte)))
+                    byte = '.';
+                if (kind % 6 == 1 && (byte == '[' || byte == 'O'))
+                    byte = '.';
                 add(std::string(kind % 6 == 1 ? "\x1b" : "") + static_cast<char>(byte), false);
                 break;
             case 2:
             case 3: {  // CSI or SS3: parameter bytes, then a final byte
                 std::string key = kind % 6 == 2 ? "\x1b[" : "\x1bO";
-                for (int n = byte % 8; n > 0; --n) key += static_cast<char>(0x30 + input->byte() % 16);
+                for (int n = byte % 8; n > 0; --n)
+                    key += static_cast<char>(0x30 + input->byte() % 16);
                 unsigned char final_byte = static_cast<unsigned char>(0x40 + input->byte() % 63);
                 // ESC [ M and ESC [ [ with nothing between open longer forms.
-                if (key.size() == 2 && (final_byte == 'M' || final_byte == '[')) final_byte = '~';
+                if (key.size() == 2 && (final_byte == 'M' || final_byte == '['))
+                    final_byte = '~';
                 add(key + static_cast<char>(final_byte), true);
                 break;
             }
@@ -246,9 +249,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!step_or_space(record.Event.KeyEvent.wVirtualKeyCode)) {
             continue;
         }
-        while (at < all_bytes.size() &&
-               code_a_byte_may_mean(static_cast<unsigned char>(all_bytes[at])) !=
-                   record.Event.KeyEvent.wVirtualKeyCode) {
+        while (at < all_bytes.size() && code_a_byte_may_mean(static_cast<unsigned char>(all_bytes[at])) !=
+                                            record.Event.KeyEvent.wVirtualKeyCode) {
             ++at;
         }
         FUZZ_CHECK(at < all_bytes.size());

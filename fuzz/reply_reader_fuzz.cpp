@@ -19,8 +19,8 @@
 //     bounded by the bytes taken.
 #include <cstring>
 
-#include "fuzz/fuzz_input.h"
 #include "app/calibration.h"
+#include "fuzz/fuzz_input.h"
 #include "link/command_reply.h"
 
 namespace {

@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "port_holder: %s: %s\n", argv[2], std::strerror(errno));
         return 1;
     }
-    if ((mode == "exclusive" && ioctl(fd, TIOCEXCL) != 0) || (mode == "flock" && flock(fd, LOCK_EX | LOCK_NB) != 0) ||
+    if ((mode == "exclusive" && ioctl(fd, TIOCEXCL) != 0) ||
+        (mode == "flock" && flock(fd, LOCK_EX | LOCK_NB) != 0) ||
         (mode != "open" && mode != "exclusive" && mode != "flock")) {
         std::fprintf(stderr, "port_holder: %s %s: %s\n", argv[1], argv[2], std::strerror(errno));
         return 1;
@@ -45,12 +46,14 @@ int main(int argc, char** argv) {
     }
     sigset_t ending;
     sigemptyset(&ending);
-    for (int signal_number : {SIGTERM, SIGINT, SIGHUP, SIGALRM}) sigaddset(&ending, signal_number);
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP, SIGALRM})
+        sigaddset(&ending, signal_number);
     sigprocmask(SIG_BLOCK, &ending, nullptr);
     int received = 0;
     sigwait(&ending, &received);
     // A pseudo-terminal would keep the exclusive mode after the close.
-    if (mode == "exclusive") ioctl(fd, TIOCNXCL);
+    if (mode == "exclusive")
+        ioctl(fd, TIOCNXCL);
     close(fd);
     return 0;
 }

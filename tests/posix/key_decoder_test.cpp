@@ -84,9 +84,16 @@ const decoder_case cases[] = {
     {"Ctrl-C byte", "\x03", "43"},
     {"Backspace, Tab, line feed and Enter are no Ctrl-letters", "\x08\t\n\r\x7f", "00 00 00 00 00"},
     {"digits and punctuation", "09,.;'[]~!@\x1c\x1f", "00 00 00 00 00 00 00 00 00 00 00 00 00"},
-    {"Alt-a and Alt-A", "\x1b" "a\x1b" "A", "41 41"},
+    {"Alt-a and Alt-A",
+     "\x1b"
+     "a\x1b"
+     "A",
+     "41 41"},
     {"Alt-Space and Alt-Ctrl-E", "\x1b \x1b\x05", "20 45"},
-    {"Alt-Enter and Alt-digit", "\x1b\r\x1b" "1", "00 00"},
+    {"Alt-Enter and Alt-digit",
+     "\x1b\r\x1b"
+     "1",
+     "00 00"},
     {"ESC ESC: the first is Escape", "\x1b\x1b[A", "00 00"},
     // Every whole sequence is one other key, and none of its letters.
     {"arrows, both forms", "\x1b[A\x1b[B\x1bOC\x1bOD", "00 00 00 00"},
@@ -110,7 +117,10 @@ const decoder_case cases[] = {
     {"two-, three- and four-byte characters", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "00 00 00"},
     {"Alt and a character", "\x1b\xc3\xa9", "00"},
     {"stray continuation byte", "\xa9", "00"},
-    {"cut character then a letter", "\xc3" "a", "00 41"},
+    {"cut character then a letter",
+     "\xc3"
+     "a",
+     "00 41"},
     {"invalid lead bytes", "\xc0\xff", "00 00"},
     // A burst as typed.
     {"a burst of keys", "az\x1b[Aer ty", "41 5A 00 45 52 20 54 59"},
@@ -184,7 +194,8 @@ TEST(key_decoder, records_beyond_the_capacity_are_lost_not_written) {
     key_decoder_init(&decoder, true);
     INPUT_RECORD out[4];
     std::memset(out, 0x5A, sizeof out);
-    EXPECT_EQ(key_decoder_feed(&decoder, reinterpret_cast<const unsigned char*>("aaaaaaaaaa"), 10, 0, out, 3), 3u);
+    EXPECT_EQ(key_decoder_feed(&decoder, reinterpret_cast<const unsigned char*>("aaaaaaaaaa"), 10, 0, out, 3),
+              3u);
     EXPECT_EQ(out[3].EventType, 0x5A5A);
 }
 

@@ -1,9 +1,9 @@
 // Finding who else has a device open: another process, by whatever name it
 // opened the device; never this process itself.
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -25,7 +25,8 @@ struct pty_device {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     std::string slave = master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0 ? ptsname(master) : "";
     ~pty_device() {
-        if (master >= 0) close(master);
+        if (master >= 0)
+            close(master);
     }
     dev_t number() const {
         struct stat status {};
@@ -41,7 +42,8 @@ struct port_user {
     pid_t pid = -1;
     explicit port_user(const std::string& path, const std::string& bind_over = "") {
         int ready[2];
-        if (pipe(ready) != 0) return;
+        if (pipe(ready) != 0)
+            return;
         pid = fork();
         if (pid == 0) {
             prctl(PR_SET_NAME, "port-user");
@@ -54,13 +56,15 @@ struct port_user {
             }
             const int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
             const char answer = fd >= 0 ? 'y' : 'n';
-            if (write(ready[1], &answer, 1) != 1) _exit(1);
+            if (write(ready[1], &answer, 1) != 1)
+                _exit(1);
             pause();
             _exit(0);
         }
         close(ready[1]);
         char answer = 'n';
-        if (pid < 0 || read(ready[0], &answer, 1) != 1 || answer != 'y') ADD_FAILURE() << "the user did not open " << path;
+        if (pid < 0 || read(ready[0], &answer, 1) != 1 || answer != 'y')
+            ADD_FAILURE() << "the user did not open " << path;
         close(ready[0]);
     }
     ~port_user() {
@@ -85,7 +89,8 @@ TEST(port_holders, another_process_with_the_device_open_is_found_with_its_name) 
 TEST(port_holders, a_device_open_under_another_name_is_the_same_device) {
     pty_device device;
     ASSERT_FALSE(device.slave.empty());
-    if (geteuid() != 0) GTEST_SKIP() << "a bind mount needs root";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "a bind mount needs root";
     char other_name[] = "/tmp/zcal-holder-printer.XXXXXX";
     const int file = mkstemp(other_name);
     ASSERT_GE(file, 0);
@@ -108,7 +113,8 @@ TEST(port_holders, this_process_is_no_other_holder) {
 
 TEST(port_holders, a_process_that_is_gone_has_no_name) {
     const pid_t child = fork();
-    if (child == 0) _exit(0);
+    if (child == 0)
+        _exit(0);
     waitpid(child, nullptr, 0);
     char name[16] = "x";
     read_process_name(child, name, sizeof name);

@@ -29,9 +29,9 @@ struct pid_case {
 
 TEST(lock_file_pid, reads_the_ascii_forms_and_nothing_else) {
     const pid_case cases[] = {
-        {"      1234\n", 1234},         // what UUCP programs write: %10d and a newline
-        {"1234", 1234},                 // no padding, no newline
-        {"  77 minicom root\n", 77},    // a name after the number
+        {"      1234\n", 1234},       // what UUCP programs write: %10d and a newline
+        {"1234", 1234},               // no padding, no newline
+        {"  77 minicom root\n", 77},  // a name after the number
         {"\t42\r\n", 42},
         {"4194304\n", 4194304},         // the largest PID there can be
         {"4194305\n", 0},               // past it
@@ -76,9 +76,7 @@ std::string read_text(const std::string& path) {
     return text.str();
 }
 
-void write_text(const std::string& path, const std::string& text) {
-    std::ofstream(path) << text;
-}
+void write_text(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
 std::string pid_text(pid_t pid) {
     char text[16];
@@ -89,7 +87,8 @@ std::string pid_text(pid_t pid) {
 // A PID that was alive a moment ago and is gone now.
 pid_t dead_pid() {
     const pid_t child = fork();
-    if (child == 0) _exit(0);
+    if (child == 0)
+        _exit(0);
     waitpid(child, nullptr, 0);
     return child;
 }
@@ -179,10 +178,18 @@ TEST_P(planted_lock, is_replaced_by_ours) {
     const planted_case& c = GetParam();
     const std::string lock = lock_in(first);
     switch (c.kind) {
-        case planted::content: write_text(lock, c.content); break;
-        case planted::stale_pid: write_text(lock, pid_text(dead_pid())); break;
-        case planted::own_pid: write_text(lock, pid_text(getpid())); break;
-        case planted::link_to_victim: ASSERT_EQ(symlink(victim.c_str(), lock.c_str()), 0); break;
+        case planted::content:
+            write_text(lock, c.content);
+            break;
+        case planted::stale_pid:
+            write_text(lock, pid_text(dead_pid()));
+            break;
+        case planted::own_pid:
+            write_text(lock, pid_text(getpid()));
+            break;
+        case planted::link_to_victim:
+            ASSERT_EQ(symlink(victim.c_str(), lock.c_str()), 0);
+            break;
     }
     port_lock_holder holder{};
     ASSERT_TRUE(take(&holder));
@@ -191,14 +198,15 @@ TEST_P(planted_lock, is_replaced_by_ours) {
     EXPECT_EQ(read_text(victim), "precious\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    lock_files, planted_lock,
-    ::testing::Values(planted_case{"stale", planted::stale_pid, ""},
-                      planted_case{"ours_from_before", planted::own_pid, ""},
-                      planted_case{"empty", planted::content, ""},
-                      planted_case{"garbage", planted::content, "not a pid\n"},
-                      planted_case{"link_to_another_file", planted::link_to_victim, ""}),
-    [](const ::testing::TestParamInfo<planted_case>& instance) { return std::string(instance.param.name); });
+INSTANTIATE_TEST_SUITE_P(lock_files, planted_lock,
+                         ::testing::Values(planted_case{"stale", planted::stale_pid, ""},
+                                           planted_case{"ours_from_before", planted::own_pid, ""},
+                                           planted_case{"empty", planted::content, ""},
+                                           planted_case{"garbage", planted::content, "not a pid\n"},
+                                           planted_case{"link_to_another_file", planted::link_to_victim, ""}),
+                         [](const ::testing::TestParamInfo<planted_case>& instance) {
+                             return std::string(instance.param.name);
+                         });
 
 TEST_F(lock_folders, a_link_named_like_a_live_lock_is_no_lock) {
     // The link points at a file that names a live process: the link is

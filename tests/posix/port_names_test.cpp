@@ -41,9 +41,9 @@ TEST(port_names, device_names_are_not_case_sensitive) {
 }
 
 TEST(port_names, any_other_name_is_no_port) {
-    for (const char* name : {"\\\\.\\COM21", "\\\\.\\COM99", "\\\\.\\COM03", "\\\\.\\COM00", "\\\\.\\COM",
-                             "\\\\.\\COM-1", "\\\\.\\COM+1", "\\\\.\\COM 1", "\\\\.\\COM1x",
-                             "\\\\.\\LPT1", "\\\\.\\COM4294967297", ""}) {
+    for (const char* name :
+         {"\\\\.\\COM21", "\\\\.\\COM99", "\\\\.\\COM03", "\\\\.\\COM00", "\\\\.\\COM", "\\\\.\\COM-1",
+          "\\\\.\\COM+1", "\\\\.\\COM 1", "\\\\.\\COM1x", "\\\\.\\LPT1", "\\\\.\\COM4294967297", ""}) {
         EXPECT_EQ(device_of(name), "none") << name;
     }
     char path[32];

@@ -21,8 +21,8 @@
 #include "platform/posix/error_codes.h"
 #include "platform/posix/handles.h"
 #include "platform/posix/port_lock_file.h"
-#include "platform/posix/serial_termios2.h"
 #include "platform/posix/serial_open.h"
+#include "platform/posix/serial_termios2.h"
 #include "platform/posix/skip_reasons.h"
 
 namespace {
@@ -97,7 +97,9 @@ protected:
         use_lock_folders(machine, 2);
         std::system(("rm -rf '" + lock_folder + "'").c_str());
     }
-    std::string lock_file() const { return lock_folder + "/LCK.." + pty.slave.substr(5, 3) + "_" + pty.slave.substr(9); }
+    std::string lock_file() const {
+        return lock_folder + "/LCK.." + pty.slave.substr(5, 3) + "_" + pty.slave.substr(9);
+    }
     HANDLE open_port() { return open_serial_device(pty.slave.c_str(), GENERIC_READ | GENERIC_WRITE, 0); }
     // Opens and sets up the port the way the program does.
     void open_like_the_program() {
@@ -122,8 +124,10 @@ std::string read_text(const std::string& path) {
     std::string text;
     const int fd = open(path.c_str(), O_RDONLY);
     char chunk[256];
-    for (ssize_t got; fd >= 0 && (got = read(fd, chunk, sizeof chunk)) > 0;) text.append(chunk, static_cast<std::size_t>(got));
-    if (fd >= 0) close(fd);
+    for (ssize_t got; fd >= 0 && (got = read(fd, chunk, sizeof chunk)) > 0;)
+        text.append(chunk, static_cast<std::size_t>(got));
+    if (fd >= 0)
+        close(fd);
     return text;
 }
 
@@ -264,7 +268,8 @@ TEST_F(serial_on_pty, a_port_another_process_has_open_is_refused) {
     const pid_t other = fork();
     if (other == 0) {
         const int fd = open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd < 0 || write(ready[1], "y", 1) != 1) _exit(1);
+        if (fd < 0 || write(ready[1], "y", 1) != 1)
+            _exit(1);
         pause();
         _exit(0);
     }

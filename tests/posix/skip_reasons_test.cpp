@@ -90,7 +90,8 @@ TEST(skip_messages, say_who_has_the_port_or_what_is_wrong_with_it) {
 
 TEST(skip_messages, a_line_cut_short_is_still_one_line) {
     char text[24];
-    const std::size_t length = format_port_skip("/dev/ttyACM0", skip_with(skip_kind::not_serial), text, sizeof text);
+    const std::size_t length =
+        format_port_skip("/dev/ttyACM0", skip_with(skip_kind::not_serial), text, sizeof text);
     ASSERT_EQ(length, sizeof text - 1);
     EXPECT_EQ(std::string(text, length), "zcal: /dev/ttyACM0: no\n");
 }
@@ -105,7 +106,7 @@ TEST(group_name, is_found_by_number_in_a_group_file) {
     const group_case cases[] = {
         {"root:x:0:\ndialout:x:20:pi,ann\n", 20, "dialout"},
         {"root:x:0:\ndialout:x:20:\n", 0, "root"},
-        {"dialout:x:20:", 20, "dialout"},            // no newline at the end
+        {"dialout:x:20:", 20, "dialout"},               // no newline at the end
         {"uucp:x:10:\ndialout:x:200:\n", 20, nullptr},  // 200 is not 20
         {"dialout:x:2x:\n", 2, nullptr},
         {"broken line\n:x:20:\ndialout:x:20:\n", 20, "dialout"},
@@ -130,7 +131,8 @@ TEST(group_name, a_group_no_file_names_is_shown_by_its_number) {
 // What report_port_skips writes to standard error.
 std::string reported() {
     int pipe_ends[2];
-    if (pipe(pipe_ends) != 0) return "no pipe";
+    if (pipe(pipe_ends) != 0)
+        return "no pipe";
     const int saved = dup(STDERR_FILENO);
     dup2(pipe_ends[1], STDERR_FILENO);
     report_port_skips();
@@ -139,7 +141,8 @@ std::string reported() {
     close(pipe_ends[1]);
     std::string text;
     char chunk[1024];
-    for (ssize_t got; (got = read(pipe_ends[0], chunk, sizeof chunk)) > 0;) text.append(chunk, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = read(pipe_ends[0], chunk, sizeof chunk)) > 0;)
+        text.append(chunk, static_cast<std::size_t>(got));
     close(pipe_ends[0]);
     return text;
 }

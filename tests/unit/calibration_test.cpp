@@ -31,22 +31,21 @@ TEST_P(step_sequence, sends_and_shows_the_same_single_precision_height) {
     EXPECT_EQ(fake::cell_at(30, 6).attribute, 0x0F);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    keys, step_sequence,
-    ::testing::Values(key_run{"one_up", "A", "201.000"},
-                      key_run{"one_hundredth_down", "Y", "199.990"},
-                      key_run{"up_then_down", "AZ", "200.000"},
-                      key_run{"tenth_up_then_down", "ER", "200.000"},
-                      key_run{"hundredth_up_then_down", "TY", "200.000"},
-                      // Single precision shows after long runs.
-                      key_run{"hundredths_up", repeated('T', 92), "200.919"},
-                      key_run{"hundredths_down", repeated('Y', 92), "199.081"},
-                      key_run{"tenths_up", repeated('E', 82), "208.201"},
-                      key_run{"tenths_down", repeated('R', 82), "191.799"},
-                      // No lower bound: below zero the height is sent as it is.
-                      key_run{"below_zero", repeated('Z', 201), "-1.000"},
-                      key_run{"shorter_text", repeated('Z', 100) + "Y", "99.990"}),
-    [](const ::testing::TestParamInfo<key_run>& test) { return test.param.name; });
+INSTANTIATE_TEST_SUITE_P(keys, step_sequence,
+                         ::testing::Values(key_run{"one_up", "A", "201.000"},
+                                           key_run{"one_hundredth_down", "Y", "199.990"},
+                                           key_run{"up_then_down", "AZ", "200.000"},
+                                           key_run{"tenth_up_then_down", "ER", "200.000"},
+                                           key_run{"hundredth_up_then_down", "TY", "200.000"},
+                                           // Single precision shows after long runs.
+                                           key_run{"hundredths_up", repeated('T', 92), "200.919"},
+                                           key_run{"hundredths_down", repeated('Y', 92), "199.081"},
+                                           key_run{"tenths_up", repeated('E', 82), "208.201"},
+                                           key_run{"tenths_down", repeated('R', 82), "191.799"},
+                                           // No lower bound: below zero the height is sent as it is.
+                                           key_run{"below_zero", repeated('Z', 201), "-1.000"},
+                                           key_run{"shorter_text", repeated('Z', 100) + "Y", "99.990"}),
+                         [](const ::testing::TestParamInfo<key_run>& test) { return test.param.name; });
 
 TEST(move_command, is_seventeen_bytes_for_200_with_one_line_feed_last) {
     char text[text_buffer_size];
@@ -62,12 +61,12 @@ TEST(move_command, rounds_the_exact_value_to_three_decimals_ties_to_even) {
         const char* line;
     };
     const rounding cases[] = {
-        {199.99f, "G1 F600 Z199.990\n"},      // 199.9900055 just above
-        {0.0625f, "G1 F600 Z0.062\n"},        // exact tie, to even
-        {0.1875f, "G1 F600 Z0.188\n"},        // exact tie, to even
-        {200.0625f, "G1 F600 Z200.062\n"},    // exact tie, to even
-        {-0.0625f, "G1 F600 Z-0.062\n"},      // sign kept
-        {-0.0f, "G1 F600 Z-0.000\n"},         // sign kept
+        {199.99f, "G1 F600 Z199.990\n"},    // 199.9900055 just above
+        {0.0625f, "G1 F600 Z0.062\n"},      // exact tie, to even
+        {0.1875f, "G1 F600 Z0.188\n"},      // exact tie, to even
+        {200.0625f, "G1 F600 Z200.062\n"},  // exact tie, to even
+        {-0.0625f, "G1 F600 Z-0.062\n"},    // sign kept
+        {-0.0f, "G1 F600 Z-0.000\n"},       // sign kept
     };
     char text[text_buffer_size];
     for (const rounding& c : cases) {

@@ -100,7 +100,9 @@ TEST(command_line, on_linux_a_port_is_a_device_path_and_slash_question_is_a_path
                   {
                       {{}, calibrate, none, nullptr},
                       {{"/dev/ttyUSB3"}, calibrate, none, "/dev/ttyUSB3"},
-                      {{"/dev/serial/by-id/usb-Zudazo_Dadez_8543-if00"}, calibrate, none,
+                      {{"/dev/serial/by-id/usb-Zudazo_Dadez_8543-if00"},
+                       calibrate,
+                       none,
                        "/dev/serial/by-id/usb-Zudazo_Dadez_8543-if00"},
                       {{"ttyUSB0"}, calibrate, none, "ttyUSB0"},
                       {{"/?"}, calibrate, none, "/?"},
@@ -130,7 +132,8 @@ int run_with(std::vector<const char*> arguments) {
     std::vector<char*> argv;
     std::vector<std::string> storage = {"zcal"};
     storage.insert(storage.end(), arguments.begin(), arguments.end());
-    for (std::string& argument : storage) argv.push_back(argument.data());
+    for (std::string& argument : storage)
+        argv.push_back(argument.data());
     argv.push_back(nullptr);
     return zcal_main(static_cast<int>(storage.size()), argv.data());
 }
@@ -151,7 +154,8 @@ TEST_F(program_with_arguments, a_given_port_is_the_only_one_opened_and_is_used_l
     EXPECT_EQ(fake::trace_of("CloseHandle").back(), "CloseHandle \\\\.\\COM7");
 }
 
-TEST_F(program_with_arguments, a_given_port_that_is_missing_held_or_refuses_settings_gives_the_no_port_screen) {
+TEST_F(program_with_arguments,
+       a_given_port_that_is_missing_held_or_refuses_settings_gives_the_no_port_screen) {
     const struct {
         const char* name;
         void (*set_up)();
@@ -186,12 +190,16 @@ TEST_F(program_with_arguments, help_version_and_usage_errors_print_and_leave_con
         const char* out_starts;  // standard output begins with this
         const char* error;       // standard error is exactly this
     } cases[] = {
-        {{"--help"}, 0, "zcal " , ""},
+        {{"--help"}, 0, "zcal ", ""},
         {{"/?"}, 0, "zcal ", ""},
         {{"--version"}, 0, "zcal " ZCAL_PROJECT_VERSION "\n", ""},
-        {{"--bogus"}, 2, "",
+        {{"--bogus"},
+         2,
+         "",
          "zcal: unknown option: '--bogus'; usage: zcal [PORT] | zcal --help | zcal --version\n"},
-        {{"COM1", "COM2"}, 2, "",
+        {{"COM1", "COM2"},
+         2,
+         "",
          "zcal: a second port: 'COM2'; usage: zcal [PORT] | zcal --help | zcal --version\n"},
         {{"ttyS0"}, 2, "", "zcal: not a port: 'ttyS0'; usage: zcal [PORT] | zcal --help | zcal --version\n"},
     };

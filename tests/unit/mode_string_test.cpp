@@ -44,11 +44,25 @@ TEST(mode_string, fills_what_it_names) {
 }
 
 TEST(mode_string, refuses_anything_but_the_four_fields_and_leaves_the_record_alone) {
-    const char* refused[] = {
-        "", "abc", "0,n,8,1", "250000,q,8,1", "250000,n,9,1", "250000,n,4,1", "250000,n,8,3",
-        "250000,n,8,1.2", "250000,n,8,1,x", "250000,n,8,1 ", "250000,n,8", "250000",
-        "4294967296,n,8,1", "250000;n;8;1", "250000, n, 8, 1", "COM3:250000,n,8,1",
-        "baud=250000 parity=n data=8 stop=1", "+250000,n,8,1", "250000,,8,1"};
+    const char* refused[] = {"",
+                             "abc",
+                             "0,n,8,1",
+                             "250000,q,8,1",
+                             "250000,n,9,1",
+                             "250000,n,4,1",
+                             "250000,n,8,3",
+                             "250000,n,8,1.2",
+                             "250000,n,8,1,x",
+                             "250000,n,8,1 ",
+                             "250000,n,8",
+                             "250000",
+                             "4294967296,n,8,1",
+                             "250000;n;8;1",
+                             "250000, n, 8, 1",
+                             "COM3:250000,n,8,1",
+                             "baud=250000 parity=n data=8 stop=1",
+                             "+250000,n,8,1",
+                             "250000,,8,1"};
     for (const char* mode : refused) {
         DCB settings;
         std::memset(&settings, 0xAB, sizeof settings);

@@ -22,8 +22,8 @@ int run_program() {
 // Where the line first appears in the trace at or after index from.
 std::size_t trace_index(const std::string& line, std::size_t from = 0) {
     const auto& trace = fake::trace();
-    return static_cast<std::size_t>(std::find(trace.begin() + static_cast<std::ptrdiff_t>(from), trace.end(), line) -
-                                    trace.begin());
+    return static_cast<std::size_t>(
+        std::find(trace.begin() + static_cast<std::ptrdiff_t>(from), trace.end(), line) - trace.begin());
 }
 
 TEST_F(program_flow, port_path_waits_for_the_printer_then_calibrates_and_closes_in_out_port) {
@@ -71,12 +71,11 @@ TEST_F(program_flow, no_port_shows_the_error_waits_silently_for_one_key_and_ends
     EXPECT_EQ(fake::row_text(10).substr(3, 35), "Error: unable to find serial comm0)");
     EXPECT_LT(trace_index("WriteConsoleA \"Error: unable to find serial comm\""),
               trace_index("system pause > NUL"));
-    EXPECT_EQ(trace_index("pause took a key") , trace_index("system pause > NUL") + 1);
+    EXPECT_EQ(trace_index("pause took a key"), trace_index("system pause > NUL") + 1);
     EXPECT_EQ(fake::now_us(), ms(5000)) << "the pause waited for the key";
     EXPECT_EQ(fake::trace_of("CloseHandle"),
               (std::vector<std::string>{"CloseHandle \\\\.\\COM5", "CloseHandle console_in",
-                                        "CloseHandle console_out",
-                                        "CloseHandle INVALID_HANDLE_VALUE"}));
+                                        "CloseHandle console_out", "CloseHandle INVALID_HANDLE_VALUE"}));
     EXPECT_TRUE(fake::port_writes(5).empty());
     EXPECT_TRUE(fake::trace_of("Sleep").empty()) << "no printer wait, no loop";
     EXPECT_TRUE(fake::trace_of("GetNumberOfConsoleInputEvents").empty());
@@ -150,43 +149,43 @@ const std::vector<std::string> none;
 const std::vector<std::string> one_idle = {"Sleep 10"};
 const std::vector<std::string> step_pause = {"Sleep 10", "Sleep 10"};
 
-INSTANTIATE_TEST_SUITE_P(
-    passes, pacing,
-    ::testing::Values(
-        pacing_case{"idle_polls_every_10ms", [] { fake::queue_key(' ', true, ms(35)); },
-                    {"Sleep 10", "Sleep 10", "Sleep 10", "Sleep 10"}, 0},
-        pacing_case{"space_is_read_at_once_and_ends_without_a_pause",
-                    [] { fake::queue_key(' ', true); }, none, 0},
-        pacing_case{"failed_count_costs_10ms",
-                    [] {
-                        fake::fail_count_calls(1, ERROR_ACCESS_DENIED);
-                        fake::queue_key(' ', true);
-                    },
-                    one_idle, 0},
-        pacing_case{"failed_read_costs_10ms",
-                    [] {
-                        fake::fail_read_calls(1, ERROR_ACCESS_DENIED);
-                        fake::queue_key(' ', true);
-                    },
-                    one_idle, 0},
-        pacing_case{"non_key_record_costs_20ms",
-                    [] {
-                        fake::queue_focus();
-                        fake::queue_key(' ', true);
-                    },
-                    step_pause, 0},
-        pacing_case{"unknown_keys_and_releases_cost_nothing",
-                    [] {
-                        queue_taps("B1Q");
-                        fake::queue_tap(VK_F1);
-                        fake::queue_key('A', false);
-                        fake::queue_key(' ', false);
-                        fake::queue_key(' ', true);
-                    },
-                    none, 0},
-        pacing_case{"step_key_costs_20ms_after_its_cycle",
-                    [] { queue_taps("A "); }, step_pause, 1}),
-    [](const ::testing::TestParamInfo<pacing_case>& test) { return test.param.name; });
+INSTANTIATE_TEST_SUITE_P(passes, pacing,
+                         ::testing::Values(pacing_case{"idle_polls_every_10ms",
+                                                       [] { fake::queue_key(' ', true, ms(35)); },
+                                                       {"Sleep 10", "Sleep 10", "Sleep 10", "Sleep 10"},
+                                                       0},
+                                           pacing_case{"space_is_read_at_once_and_ends_without_a_pause",
+                                                       [] { fake::queue_key(' ', true); }, none, 0},
+                                           pacing_case{"failed_count_costs_10ms",
+                                                       [] {
+                                                           fake::fail_count_calls(1, ERROR_ACCESS_DENIED);
+                                                           fake::queue_key(' ', true);
+                                                       },
+                                                       one_idle, 0},
+                                           pacing_case{"failed_read_costs_10ms",
+                                                       [] {
+                                                           fake::fail_read_calls(1, ERROR_ACCESS_DENIED);
+                                                           fake::queue_key(' ', true);
+                                                       },
+                                                       one_idle, 0},
+                                           pacing_case{"non_key_record_costs_20ms",
+                                                       [] {
+                                                           fake::queue_focus();
+                                                           fake::queue_key(' ', true);
+                                                       },
+                                                       step_pause, 0},
+                                           pacing_case{"unknown_keys_and_releases_cost_nothing",
+                                                       [] {
+                                                           queue_taps("B1Q");
+                                                           fake::queue_tap(VK_F1);
+                                                           fake::queue_key('A', false);
+                                                           fake::queue_key(' ', false);
+                                                           fake::queue_key(' ', true);
+                                                       },
+                                                       none, 0},
+                                           pacing_case{"step_key_costs_20ms_after_its_cycle",
+                                                       [] { queue_taps("A "); }, step_pause, 1}),
+                         [](const ::testing::TestParamInfo<pacing_case>& test) { return test.param.name; });
 
 TEST_F(program_flow, one_press_is_one_step_and_a_held_key_repeats) {
     const loop_handles handles = open_loop_handles();

@@ -24,11 +24,15 @@ std::vector<std::pair<COORD, WORD>> clockwise_frame(SHORT top) {
     std::vector<std::pair<COORD, WORD>> cells;
     const SHORT bottom = static_cast<SHORT>(top + 19);
     cells.push_back({{1, top}, 0x0C07});
-    for (SHORT column = 2; column <= 117; ++column) cells.push_back({{column, top}, 0x0407});
+    for (SHORT column = 2; column <= 117; ++column)
+        cells.push_back({{column, top}, 0x0407});
     cells.push_back({{118, top}, 0x1407});
-    for (SHORT row = top + 1; row < bottom; ++row) cells.push_back({{118, row}, 0x1007});
-    for (SHORT column = 118; column >= 1; --column) cells.push_back({{column, bottom}, 0x0407});
-    for (SHORT row = bottom - 1; row > top; --row) cells.push_back({{1, row}, 0x0807});
+    for (SHORT row = top + 1; row < bottom; ++row)
+        cells.push_back({{118, row}, 0x1007});
+    for (SHORT column = 118; column >= 1; --column)
+        cells.push_back({{column, bottom}, 0x0407});
+    for (SHORT row = bottom - 1; row > top; --row)
+        cells.push_back({{1, row}, 0x0807});
     return cells;
 }
 
@@ -48,15 +52,13 @@ TEST_P(frame, writes_its_272_cells_clockwise_and_nothing_else) {
         EXPECT_EQ(write.position.X, at.X) << "write " << i;
         EXPECT_EQ(write.position.Y, at.Y) << "write " << i;
         EXPECT_EQ(write.text, " ") << "write " << i;
-        EXPECT_EQ(fake::cell_at(at.X, at.Y).attribute, expected[i].second)
-            << "cell " << at.X << "," << at.Y;
+        EXPECT_EQ(fake::cell_at(at.X, at.Y).attribute, expected[i].second) << "cell " << at.X << "," << at.Y;
         frame_cells.insert({at.X, at.Y});
     }
     for (int row = 0; row < fake::console_rows; ++row) {
         for (int column = 0; column < fake::console_columns; ++column) {
             const bool in_frame = frame_cells.count({column, row}) == 1;
-            EXPECT_EQ(fake::cell_at(column, row).writes, in_frame ? 1 : 0)
-                << "cell " << column << "," << row;
+            EXPECT_EQ(fake::cell_at(column, row).writes, in_frame ? 1 : 0) << "cell " << column << "," << row;
         }
     }
     EXPECT_EQ(fake::current_attribute(), 0x0807);
@@ -66,8 +68,7 @@ TEST_P(frame, writes_its_272_cells_clockwise_and_nothing_else) {
 }
 
 // The column of the origin is not used; the frame always spans 1 to 118.
-INSTANTIATE_TEST_SUITE_P(origins, frame,
-                         ::testing::Values(COORD{2, 5}, COORD{40, 5}, COORD{0, 3}));
+INSTANTIATE_TEST_SUITE_P(origins, frame, ::testing::Values(COORD{2, 5}, COORD{40, 5}, COORD{0, 3}));
 
 // A pseudo console shows no grid lines: the same cells get line characters
 // over their spaces and keep their words, and nothing else changes.
@@ -80,9 +81,12 @@ TEST_F(screen, frame_in_a_pseudo_console_is_drawn_in_line_characters_over_the_sa
         const COORD at = cell.first;
         frame_cells.insert({at.X, at.Y});
         char16_t glyph = u'\u2500';  // ─ along the top and the bottom
-        if (at.X == 1 || at.X == 118) glyph = u'\u2502';  // │ down the sides
-        if (at.Y == 5) glyph = at.X == 1 ? u'\u250C' : at.X == 118 ? u'\u2510' : glyph;  // ┌ ┐
-        if (at.Y == 24) glyph = at.X == 1 ? u'\u2514' : at.X == 118 ? u'\u2518' : u'\u2500';  // └ ┘
+        if (at.X == 1 || at.X == 118)
+            glyph = u'\u2502';  // │ down the sides
+        if (at.Y == 5)
+            glyph = at.X == 1 ? u'\u250C' : at.X == 118 ? u'\u2510' : glyph;  // ┌ ┐
+        if (at.Y == 24)
+            glyph = at.X == 1 ? u'\u2514' : at.X == 118 ? u'\u2518' : u'\u2500';  // └ ┘
         EXPECT_EQ(fake::cell_at(at.X, at.Y).unicode, glyph) << "cell " << at.X << "," << at.Y;
         EXPECT_EQ(fake::cell_at(at.X, at.Y).attribute, cell.second) << "cell " << at.X << "," << at.Y;
     }
@@ -93,7 +97,8 @@ TEST_F(screen, frame_in_a_pseudo_console_is_drawn_in_line_characters_over_the_sa
             }
         }
     }
-    EXPECT_EQ(fake::writes().size(), 272u) << "the spaces and their words come first, as in a classic console";
+    EXPECT_EQ(fake::writes().size(), 272u)
+        << "the spaces and their words come first, as in a classic console";
     EXPECT_EQ(fake::current_attribute(), 0x0807);
     EXPECT_EQ(fake::cursor().X, 2);
     EXPECT_EQ(fake::cursor().Y, 6);
@@ -220,11 +225,13 @@ TEST_F(screen, indicator_runs_down_column_63_and_starts_again_under_the_head_mar
 TEST_F(screen, indicator_column_stops_changing_after_six_steps) {
     auto column_63 = [] {
         std::string column;
-        for (int row = 0; row < fake::console_rows; ++row) column.push_back(fake::cell_at(63, row).character);
+        for (int row = 0; row < fake::console_rows; ++row)
+            column.push_back(fake::cell_at(63, row).character);
         return column;
     };
     SHORT indicator_row = 7;
-    for (int i = 0; i < 6; ++i) advance_indicator(console_out(), &indicator_row);
+    for (int i = 0; i < 6; ++i)
+        advance_indicator(console_out(), &indicator_row);
     const std::string after_six = column_63();
     EXPECT_EQ(after_six.substr(8, 12), "|V|V|V|V|V|V");
     for (int i = 0; i < 13; ++i) {
@@ -236,16 +243,11 @@ TEST_F(screen, indicator_column_stops_changing_after_six_steps) {
 TEST_F(screen, console_is_prepared_in_order_and_only_the_sizing_bits_leave_the_style) {
     prepare_console();
     const std::vector<std::string> expected = {
-        "system chcp 28591",
-        "system cls",
-        "GetStdHandle output",
-        "GetConsoleMode",
-        "SetConsoleMode 0x0013",
-        "GetConsoleWindow",
-        "GetWindowLongA -16",
-        "SetWindowLongA -16 0x14CA0000",
-        "SetWindowPos 0x0027",
-        "SetConsoleTitleA Tandrovelmaris | Dadez",
+        "system chcp 28591",     "system cls",
+        "GetStdHandle output",   "GetConsoleMode",
+        "SetConsoleMode 0x0013", "GetConsoleWindow",
+        "GetWindowLongA -16",    "SetWindowLongA -16 0x14CA0000",
+        "SetWindowPos 0x0027",   "SetConsoleTitleA Tandrovelmaris | Dadez",
     };
     EXPECT_EQ(fake::trace(), expected);
     EXPECT_EQ(fake::code_page(), 28591u);

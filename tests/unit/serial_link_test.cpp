@@ -186,9 +186,9 @@ TEST_F(serial_link, silent_printer_costs_one_read_of_2ms_and_its_late_answer_wai
 
 TEST_F(serial_link, printer_wait_sleeps_then_drains_until_the_line_is_quiet) {
     const loop_handles handles = open_loop_handles();
-    fake::schedule_bytes(0, ms(100), "start\necho: boot\n");   // during the sleep
-    fake::schedule_bytes(0, ms(2223), "echo: more\n");          // keeps coming
-    fake::schedule_bytes(0, ms(2240), "ok\n");                  // after a quiet gap
+    fake::schedule_bytes(0, ms(100), "start\necho: boot\n");  // during the sleep
+    fake::schedule_bytes(0, ms(2223), "echo: more\n");        // keeps coming
+    fake::schedule_bytes(0, ms(2240), "ok\n");                // after a quiet gap
     const std::size_t reads_before = fake::trace_of("ReadFile").size();
 
     wait_for_printer(handles.printer_port);

@@ -13,9 +13,9 @@
 //   text <row> <characters>         one line per row, every column
 //   attributes <row> <hex> ...      one attribute word per column
 // Exits with 1 and a reason on standard error when it cannot attach or read.
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -105,7 +105,8 @@ int main() {
     std::fprintf(out, "code-page %u\n", GetConsoleOutputCP());
     HWND window = GetConsoleWindow();
     if (window) {
-        std::fprintf(out, "window-style %08lx\n", static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)));
+        std::fprintf(out, "window-style %08lx\n",
+                     static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)));
     } else {
         std::fprintf(out, "window-style none\n");
     }

@@ -21,7 +21,7 @@ struct format_case {
 // exact binary value.
 constexpr format_case cases[] = {
     {200.0f, "G1 F600 Z200.000\n"},
-    {199.99f, "G1 F600 Z199.990\n"},    // 199.9900055, just above
+    {199.99f, "G1 F600 Z199.990\n"},  // 199.9900055, just above
     {200.919f, "G1 F600 Z200.919\n"},
     {0.0625f, "G1 F600 Z0.062\n"},      // tie, down to even
     {200.0625f, "G1 F600 Z200.062\n"},  // tie, down to even

@@ -38,7 +38,8 @@ DWORD WINAPI copy_bytes(void* parameter) {
 }
 
 int fail(const char* what) {
-    std::fprintf(stderr, "pseudo_console_host: %s (error %lu)\n", what, static_cast<unsigned long>(GetLastError()));
+    std::fprintf(stderr, "pseudo_console_host: %s (error %lu)\n", what,
+                 static_cast<unsigned long>(GetLastError()));
     return 2;
 }
 
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
 
     // The console reads keys from one pipe and renders into the other.
     HANDLE keys_read = nullptr, keys_write = nullptr, screen_read = nullptr, screen_write = nullptr;
-    if (!CreatePipe(&keys_read, &keys_write, nullptr, 0) || !CreatePipe(&screen_read, &screen_write, nullptr, 0)) {
+    if (!CreatePipe(&keys_read, &keys_write, nullptr, 0) ||
+        !CreatePipe(&screen_read, &screen_write, nullptr, 0)) {
         return fail("cannot make the pipes");
     }
     HPCON console = nullptr;
