@@ -13,33 +13,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "fault_launch.h"
 #include "session_steps.h"
+#include "text_file.h"
 
 namespace faults {
 namespace {
 
 using namespace harness;
-
-std::string read_text(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_text(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
-
-std::string lock_content(pid_t pid) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(pid));
-    return text;
-}
 
 // A scratch folder: the lock folder zcal sees as /run/lock, a file outside
 // it that a planted link points at, and where port_holder puts its PID.
@@ -132,7 +116,7 @@ TEST_P(port_in_use, is_left_alone_and_the_reason_is_said_after_the_terminal_is_b
             hold = "flock ttyACM0 " + scratch.holder_pid;
             break;
         case holder_kind::live_lock_file:
-            write_text(scratch.lock(), lock_content(getpid()));
+            write_text(scratch.lock(), lock_file_content(getpid()));
             break;
         case holder_kind::not_permitted:
             // A serial device as udev makes it, and zcal run by a user outside
@@ -166,7 +150,7 @@ TEST_P(port_in_use, is_left_alone_and_the_reason_is_said_after_the_terminal_is_b
         case holder_kind::live_lock_file:
             expected = "zcal: /dev/ttyACM0: locked by PID " + std::to_string(getpid()) + " (" + own_name() +
                        ") in /run/lock/LCK..ttyACM0\n";
-            EXPECT_EQ(read_text(scratch.lock()), lock_content(getpid()))
+            EXPECT_EQ(read_text(scratch.lock()), lock_file_content(getpid()))
                 << "the other program's lock file was touched";
             break;
         case holder_kind::not_permitted:
@@ -220,7 +204,7 @@ TEST_P(free_port, is_used_under_zcals_own_lock_file_that_goes_on_the_way_out) {
         case planted_kind::nothing:
             break;
         case planted_kind::stale_lock_file:
-            write_text(scratch.lock(), lock_content(dead_pid()));
+            write_text(scratch.lock(), lock_file_content(dead_pid()));
             break;
         case planted_kind::link_to_another_file:
             ASSERT_EQ(symlink(scratch.victim.c_str(), scratch.lock().c_str()), 0);
@@ -236,7 +220,7 @@ TEST_P(free_port, is_used_under_zcals_own_lock_file_that_goes_on_the_way_out) {
     struct stat status {};
     ASSERT_EQ(lstat(scratch.lock().c_str(), &status), 0) << "no lock file while zcal has the port";
     EXPECT_TRUE(S_ISREG(status.st_mode));
-    EXPECT_EQ(read_text(scratch.lock()), lock_content(zcal));
+    EXPECT_EQ(read_text(scratch.lock()), lock_file_content(zcal));
 
     session.type("t");
     ASSERT_TRUE(wait_for_height(session, "200.010")) << session.dump();

@@ -16,21 +16,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "proc_stats.h"
+#include "text_file.h"
 
 namespace harness {
 
 namespace {
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 void write_all(int fd, const std::string& bytes) {
     std::size_t done = 0;
@@ -157,7 +149,7 @@ pty_session::~pty_session() {
     // A failed test gets what the emulator said about the run; nothing of
     // the run is left behind either way.
     if (::testing::Test::HasFailure()) {
-        const std::string complaints = read_file(directory_ + "/emulator.err");
+        const std::string complaints = read_text(directory_ + "/emulator.err");
         if (!complaints.empty())
             std::printf("printer emulator:\n%s", complaints.c_str());
     }
@@ -292,7 +284,7 @@ termios pty_session::terminal_mode() const {
 pid_t pty_session::program_pid() {
     if (program_pid_ > 0)
         return program_pid_;
-    const std::string text = read_file(directory_ + "/command.pid");
+    const std::string text = read_text(directory_ + "/command.pid");
     if (!text.empty())
         program_pid_ = static_cast<pid_t>(std::atol(text.c_str()));
     return program_pid_;

@@ -12,13 +12,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/posix/port_lock_file.h"
+#include "text_file.h"
 
 namespace {
+
+using harness::lock_file_content;
+using harness::read_text;
+using harness::write_text;
 
 using namespace zcal_posix;
 
@@ -69,21 +72,6 @@ TEST(lock_file_name, is_the_device_s_own_name_under_dev) {
     rmdir(folder);
 }
 
-std::string read_text(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_text(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
-
-std::string pid_text(pid_t pid) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(pid));
-    return text;
-}
-
 // A PID that was alive a moment ago and is gone now.
 pid_t dead_pid() {
     const pid_t child = fork();
@@ -132,7 +120,7 @@ protected:
 TEST_F(lock_folders, a_free_port_gets_our_lock_until_it_is_released) {
     port_lock_holder holder{};
     ASSERT_TRUE(take(&holder));
-    EXPECT_EQ(read_text(lock_in(first)), pid_text(getpid()));
+    EXPECT_EQ(read_text(lock_in(first)), lock_file_content(getpid()));
     struct stat status;
     ASSERT_EQ(stat(lock_in(first).c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0644u);
@@ -151,12 +139,13 @@ TEST_F(lock_folders, remove_port_lock_files_removes_what_is_held) {
 TEST_F(lock_folders, a_live_process_s_lock_in_either_folder_refuses_the_port) {
     const pid_t alive = getppid();
     for (const std::string* folder : {&first, &second}) {
-        write_text(lock_in(*folder), pid_text(alive));
+        write_text(lock_in(*folder), lock_file_content(alive));
         port_lock_holder holder{};
         EXPECT_FALSE(take(&holder));
         EXPECT_EQ(holder.pid, alive);
         EXPECT_EQ(std::string(holder.path), lock_in(*folder));
-        EXPECT_EQ(read_text(lock_in(*folder)), pid_text(alive)) << "another program's lock was touched";
+        EXPECT_EQ(read_text(lock_in(*folder)), lock_file_content(alive))
+            << "another program's lock was touched";
         unlink(lock_in(*folder).c_str());
     }
     EXPECT_NE(access(lock_in(first).c_str(), F_OK), 0) << "no lock of ours is left behind";
@@ -182,10 +171,10 @@ TEST_P(planted_lock, is_replaced_by_ours) {
             write_text(lock, c.content);
             break;
         case planted::stale_pid:
-            write_text(lock, pid_text(dead_pid()));
+            write_text(lock, lock_file_content(dead_pid()));
             break;
         case planted::own_pid:
-            write_text(lock, pid_text(getpid()));
+            write_text(lock, lock_file_content(getpid()));
             break;
         case planted::link_to_victim:
             ASSERT_EQ(symlink(victim.c_str(), lock.c_str()), 0);
@@ -194,7 +183,7 @@ TEST_P(planted_lock, is_replaced_by_ours) {
     port_lock_holder holder{};
     ASSERT_TRUE(take(&holder));
     EXPECT_FALSE(is_link(lock));
-    EXPECT_EQ(read_text(lock), pid_text(getpid()));
+    EXPECT_EQ(read_text(lock), lock_file_content(getpid()));
     EXPECT_EQ(read_text(victim), "precious\n");
 }
 
@@ -211,12 +200,12 @@ INSTANTIATE_TEST_SUITE_P(lock_files, planted_lock,
 TEST_F(lock_folders, a_link_named_like_a_live_lock_is_no_lock) {
     // The link points at a file that names a live process: the link is
     // still no lock file.
-    write_text(victim, pid_text(getppid()));
+    write_text(victim, lock_file_content(getppid()));
     ASSERT_EQ(symlink(victim.c_str(), lock_in(first).c_str()), 0);
     port_lock_holder holder{};
     ASSERT_TRUE(take(&holder));
-    EXPECT_EQ(read_text(victim), pid_text(getppid()));
-    EXPECT_EQ(read_text(lock_in(first)), pid_text(getpid()));
+    EXPECT_EQ(read_text(victim), lock_file_content(getppid()));
+    EXPECT_EQ(read_text(lock_in(first)), lock_file_content(getpid()));
 }
 
 TEST_F(lock_folders, folders_we_cannot_write_in_do_not_refuse_the_port) {

@@ -24,8 +24,12 @@
 #include "platform/posix/serial_open.h"
 #include "platform/posix/serial_termios2.h"
 #include "platform/posix/skip_reasons.h"
+#include "text_file.h"
 
 namespace {
+
+using harness::lock_file_content;
+using harness::read_text;
 
 using namespace zcal_posix;
 using std::chrono::milliseconds;
@@ -119,17 +123,6 @@ protected:
     std::string lock_folder;
     const char* lock_folders[1] = {};
 };
-
-std::string read_text(const std::string& path) {
-    std::string text;
-    const int fd = open(path.c_str(), O_RDONLY);
-    char chunk[256];
-    for (ssize_t got; fd >= 0 && (got = read(fd, chunk, sizeof chunk)) > 0;)
-        text.append(chunk, static_cast<std::size_t>(got));
-    if (fd >= 0)
-        close(fd);
-    return text;
-}
 
 TEST_F(serial_on_pty, the_line_runs_at_250000_baud) {
     open_like_the_program();
@@ -301,20 +294,17 @@ TEST_F(serial_on_pty, a_line_another_program_made_exclusive_is_refused_and_stays
 
 TEST_F(serial_on_pty, a_lock_file_with_our_pid_stands_while_the_port_is_open) {
     open_like_the_program();
-    char expected[16];
-    std::snprintf(expected, sizeof expected, "%10d\n", static_cast<int>(getpid()));
-    EXPECT_EQ(read_text(lock_file()), expected);
+    EXPECT_EQ(read_text(lock_file()), lock_file_content(getpid()));
     ASSERT_TRUE(CloseHandle(port));
     port = INVALID_HANDLE_VALUE;
     EXPECT_NE(access(lock_file().c_str(), F_OK), 0) << "the lock file outlived the port";
 }
 
 TEST_F(serial_on_pty, a_port_whose_lock_file_names_a_live_process_is_refused) {
-    char content[16];
-    std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(getppid()));
+    const std::string content = lock_file_content(getppid());
     const int fd = open(lock_file().c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     ASSERT_GE(fd, 0);
-    ASSERT_EQ(write(fd, content, std::strlen(content)), static_cast<ssize_t>(std::strlen(content)));
+    ASSERT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
     close(fd);
     EXPECT_EQ(open_port(), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
